@@ -1,0 +1,17 @@
+// The account form and its stages, sign-in, registration and confirmation, and credit purchase.
+#pragma once
+
+extern int account_stage;
+extern int visible;
+extern char account_challenge[128];
+extern char account_token[64];
+extern char csrf[128];
+extern int logged;
+
+void account_screen(int stage);
+void toggle_password();
+void switch_account_stage();
+void focus_account_form();
+void perform();
+void erase_secret(void *buffer, int size);
+void start_sandbox_checkout(int credits);

@@ -1,0 +1,4 @@
+// Polling the conversation with the technician.
+#include "chat.h"
+
+void chat_poll() {}

@@ -1,0 +1,5 @@
+// Remote assistance: the channel, the consent dialog, screen frames and input, and teardown.
+#pragma once
+
+void remote_tick();
+void remote_disconnect();

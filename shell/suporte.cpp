@@ -1,0 +1,48 @@
+// The program's entry point and the main window procedure.
+#include "shell.h"
+#include "../chat/chat.h"
+#include "../dashboard/dashboard.h"
+#include "../remote/remote.h"
+#include "../tickets/tickets.h"
+
+HWND window;
+int busy;
+
+// No runtime start-up runs before this: the linker makes it the process entry point.
+extern "C" void entry() {
+    if (!start_up()) ExitProcess(1);
+    message_loop();
+    shut_down();
+    ExitProcess(0);
+}
+
+LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_ERASEBKGND:
+            // The whole window picture is painted here; there is no WM_PAINT handler.
+            paint_window((HDC)wparam);
+            return 1;
+        case WM_MEASUREITEM:
+            if (wparam != 6) break;
+            chat_measure_row((MEASUREITEMSTRUCT *)lparam);
+            return 1;
+        case WM_DRAWITEM: {
+            const DRAWITEMSTRUCT *item = (const DRAWITEMSTRUCT *)lparam;
+            if (item->CtlType == ODT_LISTBOX)
+                chat_draw_row(item);
+            else
+                draw_control(item);
+            return 1;
+        }
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC: return control_colours((HDC)wparam, (HWND)lparam);
+        case WM_CLOSE:
+            stop_alert();
+            remote_disconnect();
+            break;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        case WM_TIMER: return route_timer(hwnd, wparam, lparam);
+        case WM_COMMAND: return route_command(hwnd, wparam, lparam);
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}

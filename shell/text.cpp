@@ -1,0 +1,103 @@
+// The program's only string library: bounded UTF-8 text, the UTF-16 conversions at the window boundary,
+// and the one-line window helpers.
+#include "shell.h"
+
+int length(const char *s) {
+    int n = 0;
+    while (s[n]) n++;
+    return n;
+}
+
+int equal(const char *a, const char *b) {
+    while (*a && *a == *b) a++, b++;
+    return *a == *b;
+}
+
+const char *find(const char *s, const char *t) {
+    for (; *s; s++) {
+        int i = 0;
+        while (t[i] && s[i] == t[i]) i++;
+        if (!t[i]) return s;
+    }
+    return nullptr;
+}
+
+void append(char *dst, int size, const char *src) {
+    int n = length(dst);
+    while (*src && n < size - 1) dst[n++] = *src++;
+    if (n < size) dst[n] = 0;
+}
+
+void copy_to(char *dst, int size, const char *src, char stop) {
+    int n = 0;
+    while (src[n] && src[n] != stop && n < size - 1) {
+        dst[n] = src[n];
+        n++;
+    }
+    dst[n] = 0;
+}
+
+void integer_text(char *dst, int value) {
+    char digits[10];
+    int n = 0;
+    unsigned v = (unsigned)value;
+    do {
+        digits[n++] = (char)('0' + v % 10);
+        v /= 10;
+    } while (v && n < 10);
+    int i = 0;
+    while (n) dst[i++] = digits[--n];
+    dst[i] = 0;
+}
+
+int starts_with(const wchar_t *s, const wchar_t *p) {
+    for (; *p; s++, p++)
+        if (*s != *p) return 0;
+    return 1;
+}
+
+int convert(const char *src, wchar_t *dst, int size) {
+    // A size of 0 would make the platform report the needed size instead of converting.
+    if (size <= 0) return 0;
+    int n = MultiByteToWideChar(CP_UTF8, 0, src, -1, dst, size);
+    if (n <= 0) dst[0] = 0;
+    return n > 0 ? n : 0;
+}
+
+void show(HWND w, const char *text) {
+    wchar_t wide[4096];
+    convert(text, wide, 4096);
+    SetWindowTextW(w, wide);
+}
+
+int read(HWND w, char *dst, int size) {
+    if (size <= 0) return 0;
+    wchar_t wide[4096];
+    wide[0] = 0;
+    GetWindowTextW(w, wide, 4096);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, dst, size, nullptr, nullptr);
+    if (n <= 0) {
+        dst[0] = 0;
+        return 0;
+    }
+    return n;
+}
+
+HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h, int id) {
+    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, x, y, w, h, window,
+                             (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(c, WM_SETFONT, (WPARAM)font, 1);
+    return c;
+}
+
+void hide(HWND w) { ShowWindow(w, SW_HIDE); }
+
+void place(HWND w, int x, int y, int width, int height) {
+    SetWindowPos(w, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void pop(const char *text) {
+    wchar_t wide[512];
+    convert(text, wide, 512);
+    MessageBoxW(window, wide, L"Halvoren Zivavoz", MB_OK | MB_ICONWARNING);
+}

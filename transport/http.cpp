@@ -1,0 +1,84 @@
+// The one request routine every exchange with the support server goes through.
+#include "transport.h"
+#include "../accounts/accounts.h"
+#include "../shell/shell.h"
+#include <winhttp.h>
+
+char response[response_size];
+
+struct request_policy {
+    int resolve, connect, send, receive;
+};
+
+// Indexed by request class; class 0 with a token and any unknown class use class 1.
+static const request_policy policies[4] = {
+    {0, 0, 0, 0},
+    {1200, 1200, 1800, 1800},
+    {1200, 1200, 1800, 15000},
+    {2500, 2500, 3500, 6000},
+};
+
+static void read_body(HINTERNET request) {
+    DWORD total = 0;
+    while (total < response_size - 1) {
+        DWORD got = 0;
+        if (!WinHttpReadData(request, response + total, response_size - 1 - total, &got) || got == 0) break;
+        total += got;
+    }
+    response[total] = 0;
+}
+
+int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
+                 int request_class) {
+    if (!connection) return 0;
+    HINTERNET request = WinHttpOpenRequest(connection, body ? L"POST" : L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+    response[0] = 0;
+    DWORD status = 0;
+    if (!request) return 0;
+
+    wchar_t combined[512];
+    const wchar_t *header_text = headers;
+    if (account_token[0]) {
+        char bearer[512];
+        erase_secret(bearer, sizeof bearer);
+        append(bearer, sizeof bearer, "Authorization: Bearer ");
+        append(bearer, sizeof bearer, account_token);
+        append(bearer, sizeof bearer, "\r\n");
+        convert(bearer, combined, 512);
+        erase_secret(bearer, sizeof bearer);
+        int n = 0;
+        while (combined[n]) n++;
+        for (const wchar_t *h = headers; h && *h && n < 511; h++) combined[n++] = *h;
+        combined[n] = 0;
+        header_text = combined;
+        if (request_class == 0) request_class = 1;
+    }
+    if (request_class != 0) {
+        DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        if (!WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
+            WinHttpCloseHandle(request);
+            return 0;
+        }
+        const request_policy &p = policies[request_class >= 1 && request_class <= 3 ? request_class : 1];
+        WinHttpSetTimeouts(request, p.resolve, p.connect, p.send, p.receive);
+    }
+
+    BOOL sent = WinHttpSendRequest(request, header_text ? header_text : WINHTTP_NO_ADDITIONAL_HEADERS,
+                                   header_text ? (DWORD)-1 : 0, (void *)body, body_length, body_length, 0);
+    if (!sent || !WinHttpReceiveResponse(request, nullptr)) {
+        WinHttpCloseHandle(request);
+        return 0;
+    }
+    DWORD size = sizeof status;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                        &status, &size, WINHTTP_NO_HEADER_INDEX);
+    read_body(request);
+    WinHttpCloseHandle(request);
+    return (int)status;
+}
+
+int http(const wchar_t *path, const char *form) {
+    if (form) return http_payload(path, form, length(form), L"Content-Type: application/x-www-form-urlencoded\r\n", 0);
+    return http_payload(path, nullptr, 0, nullptr, 0);
+}
