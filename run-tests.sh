@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds the program twice (production host and localhost), starts the
+# fake support server, a display and a fresh Wine prefix, and runs every test. Exit code 0 only when
+# everything passed.
+set -uo pipefail
+source "$(dirname "$0")/tools/common.sh"
+
+install_packages || exit 1
+out="$top/build"
+mkdir -p "$out"
+echo "== building"
+build "$out/release" suporte.halvoren.com.br || { echo "production build failed"; exit 1; }
+build "$out/test" localhost || { echo "test build failed"; exit 1; }
+
+run="$out/test/run"
+rm -rf "$run"
+mkdir -p "$run"
+cleanup() {
+    wineserver -k > /dev/null 2>&1 || true
+    stop_fake_server "$run"
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2> /dev/null
+}
+trap cleanup EXIT
+start_fake_server "$run" || exit 1
+start_display "$run" || exit 1
+make_prefix "$run/prefix"
+# One wineserver for the whole run keeps each test's start quick. The first window also starts Wine's
+# desktop process, which would inherit CTest's output pipe and keep it open: start it here, into a file.
+wineserver -p
+wine "$out/test/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
+    > "$run/warm-up.log" 2>&1
+
+export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out/test" HALVOREN_RELEASE="$out/release"
+status=0
+echo "== in-process tests (CTest under Wine)"
+(cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
+echo "== end-to-end and tool tests (pytest)"
+/usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
+exit $status

@@ -1,0 +1,13 @@
+// The C++ tests' side of the fake server's control API (/__fake/ on https://localhost).
+#pragma once
+
+// Drops every script and the request log.
+void fake_reset();
+// One answer for method and path: used `count` times (0: until replaced). `headers` is a JSON array of
+// [name, value] pairs, e.g. "[[\"Location\", \"/x\"]]".
+void fake_script(const char *method, const char *path, int status, const char *headers, const void *body,
+                 int body_length, int delay_ms = 0, int close = 0, int count = 0);
+// The latest logged request as raw bytes (request line, headers, blank line, body); its length, or -1.
+int fake_last(char *out, int size);
+// How many requests the server logged since the last reset.
+int fake_count();

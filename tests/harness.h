@@ -1,0 +1,86 @@
+// What the in-process tests share: building the window once per process, letting the queue settle,
+// rendering into a DIB and sending keys through the program's own loop.
+#pragma once
+
+#include <doctest/doctest.h>
+#include "../shell/shell.h"
+#include "../accounts/accounts.h"
+#include "../dashboard/dashboard.h"
+#include "../tickets/tickets.h"
+#include "../transport/transport.h"
+
+// Wine's flush_events: deliver what is queued, bounded in time, instead of sleeping.
+inline void flush_events(int ms = 100) {
+    DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) loop_message(&m);
+        int left = (int)(end - GetTickCount());
+        if (left <= 0) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, left, QS_ALLINPUT);
+    }
+}
+
+// Each test case runs in its own process, so start-up runs once per case.
+inline void ensure_started() {
+    static int started;
+    if (!started) {
+        started = 1;
+        REQUIRE(start_up() == 1);
+    }
+    flush_events(50);
+}
+
+// A key-down as the message loop sees it; repeat sets bit 30 of lParam.
+inline int key_down(HWND target, WPARAM key, int repeat = 0) {
+    MSG m = {};
+    m.hwnd = target;
+    m.message = WM_KEYDOWN;
+    m.wParam = key;
+    m.lParam = 1 | (repeat ? (1 << 30) : 0);
+    return loop_message(&m);
+}
+
+inline void set_shift(int down) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = VK_SHIFT;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+    flush_events(30);
+}
+
+inline RECT child_rect(HWND c) {
+    RECT r;
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, window, (POINT *)&r, 2);
+    return r;
+}
+
+// A 32-bit top-down DIB section to draw into and read back.
+struct canvas {
+    HDC dc;
+    HBITMAP bitmap, old;
+    unsigned *pixels;
+    int w, h;
+    canvas(int width, int height) : w(width), h(height) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, (void **)&pixels, nullptr, 0);
+        old = (HBITMAP)SelectObject(dc, bitmap);
+    }
+    ~canvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    // As 0xRRGGBB.
+    unsigned at(int x, int y) const { return pixels[y * w + x] & 0xFFFFFF; }
+};
+
+inline unsigned rgb(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }

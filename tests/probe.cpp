@@ -1,0 +1,39 @@
+// A small helper for the end-to-end tests: reads another process's window the way only Win32 can.
+//   probe origin TITLE   client origin of the top-level window in screen pixels: "x y"
+//   probe focus TITLE    the control with the keyboard focus in that window's thread:
+//                        "class x y w h id" in the window's client coordinates, or "none"
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+int wmain(int argc, wchar_t **argv) {
+    if (argc < 3) return 2;
+    HWND w = FindWindowW(nullptr, argv[2]);
+    if (!w) {
+        printf("missing\n");
+        return 1;
+    }
+    if (wcscmp(argv[1], L"origin") == 0) {
+        POINT p = {0, 0};
+        ClientToScreen(w, &p);
+        printf("%ld %ld\n", p.x, p.y);
+        return 0;
+    }
+    if (wcscmp(argv[1], L"focus") == 0) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) || !info.hwndFocus) {
+            printf("none\n");
+            return 0;
+        }
+        RECT r;
+        GetWindowRect(info.hwndFocus, &r);
+        MapWindowPoints(nullptr, w, (POINT *)&r, 2);
+        char name[64];
+        GetClassNameA(info.hwndFocus, name, sizeof name);
+        printf("%s %ld %ld %ld %ld %d\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               GetDlgCtrlID(info.hwndFocus));
+        return 0;
+    }
+    return 2;
+}

@@ -1,0 +1,273 @@
+// Routing of commands and timer ticks through the busy guard, the colours of the standard controls,
+// the message boxes and closing.
+#include "harness.h"
+#include <string.h>
+
+namespace {
+
+LRESULT command(int id, int notification = BN_CLICKED) {
+    return SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+}
+
+LRESULT tick(int id) { return SendMessageW(window, WM_TIMER, id, 0); }
+
+void sign_in_for_test() {
+    logged = 1;
+    dashboard_show();
+    flush_events(30);
+}
+
+// Runs checks from inside a modal message box, then closes it with the given command.
+struct inside_box {
+    static void (*checks)(HWND box);
+    static int close_with;
+    static int ran;
+    static void CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = nullptr;
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            wchar_t name[16];
+            GetClassNameW(w, name, 16);
+            if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                IsWindowVisible(w)) {
+                box = w;
+                break;
+            }
+        }
+        if (!box) return;
+        KillTimer(nullptr, id);
+        ran = 1;
+        checks(box);
+        PostMessageW(box, WM_COMMAND, close_with, 0);
+    }
+    inside_box(void (*c)(HWND), int close) {
+        checks = c;
+        close_with = close;
+        ran = 0;
+        SetTimer(nullptr, 0, 50, fire);
+    }
+};
+void (*inside_box::checks)(HWND);
+int inside_box::close_with;
+int inside_box::ran;
+
+wchar_t box_text[256], box_caption[64];
+
+void read_box(HWND box) {
+    GetWindowTextW(box, box_caption, 64);
+    box_text[0] = 0;
+    // The message text is the static control with id 0xFFFF.
+    GetDlgItemTextW(box, 0xFFFF, box_text, 256);
+}
+
+} // namespace
+
+TEST_CASE("any button notification acts like a click") {
+    ensure_started();
+    CHECK(command(2, BN_DOUBLECLICKED) == 0);
+    CHECK(visible == 1);
+    wchar_t caption[32];
+    GetWindowTextW(eye, caption, 32);
+    CHECK(wcscmp(caption, L"Ocultar senha") == 0);
+    CHECK(SendMessageW(loginPass, EM_GETPASSWORDCHAR, 0, 0) == 0);
+    command(2, BN_SETFOCUS);
+    CHECK(visible == 0);
+    CHECK(SendMessageW(loginPass, EM_GETPASSWORDCHAR, 0, 0) == 0x25CF);
+}
+
+TEST_CASE("before sign-in the tabs and the banner button only focus the form") {
+    ensure_started();
+    SetFocus(eye);
+    command(31);
+    CHECK(dashboard_tab == 0);
+    CHECK(GetFocus() == loginName);
+    SetFocus(eye);
+    command(36);
+    CHECK(GetFocus() == loginName);
+    account_screen(2);
+    SetFocus(action);
+    command(30);
+    CHECK(GetFocus() == loginPass);
+}
+
+TEST_CASE("the banner button after sign-in opens credits only from the home tab and never while busy") {
+    ensure_started();
+    sign_in_for_test();
+    busy = 1;
+    CHECK(command(36) == 0);
+    CHECK(dashboard_tab == 0);
+    busy = 0;
+    chat_ticket = 9;
+    command(36);
+    CHECK(dashboard_tab == 0);
+    chat_ticket = 0;
+    command(36);
+    CHECK(dashboard_tab == 1);
+    CHECK(GetFocus() == navigation[1]);
+    command(32);
+    CHECK(dashboard_tab == 2);
+    command(36);
+    CHECK(dashboard_tab == 2);
+    command(19);
+    CHECK(dashboard_tab == 1);
+    CHECK(IsWindowVisible(package_buttons[0]));
+}
+
+TEST_CASE("guarded commands and ticks drop out while busy and the unguarded ones go on") {
+    ensure_started();
+    busy = 1;
+    command(20);
+    CHECK(account_stage == 0);
+    command(2);
+    CHECK(visible == 1);
+    int index = banner_index;
+    tick(banner_timer);
+    CHECK(banner_index == (index + 1) % 3);
+    // A guarded handler clears busy when it returns, so busy still set means it never ran.
+    tick(presence_timer);
+    CHECK(busy == 1);
+    logged = 1;
+    tick(queue_timer);
+    tick(chat_timer);
+    tick(remote_timer);
+    CHECK(busy == 1);
+    command(1);
+    command(3);
+    command(7);
+    command(8);
+    CHECK(busy == 1);
+    busy = 0;
+    // Outside the credits tab the package commands go to the default procedure untouched.
+    command(33);
+    CHECK(busy == 0);
+}
+
+TEST_CASE("ticks 1 to 3 need sign-in and the presence tick pauses during a session") {
+    ensure_started();
+    support_presence = 5;
+    chat_ticket = 3;
+    tick(presence_timer);
+    CHECK(support_presence == 5);
+    chat_ticket = 0;
+    tick(presence_timer);
+    CHECK(support_presence != 5);
+    CHECK(busy == 0);
+    logged = 0;
+    CHECK(tick(queue_timer) == 0);
+    // A remote tick after the session closed only sets and clears busy.
+    logged = 1;
+    CHECK(tick(remote_timer) == 0);
+    CHECK(busy == 0);
+}
+
+TEST_CASE("the banner tick advances the slide and repaints only a visible banner") {
+    ensure_started();
+    banner_index = 2;
+    tick(banner_timer);
+    CHECK(banner_index == 0);
+    hide(banner);
+    tick(banner_timer);
+    CHECK(banner_index == 1);
+}
+
+TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 and 6 go on") {
+    ensure_started();
+    sign_in_for_test();
+    chat_ticket = 77;
+    static int banner_before;
+    banner_before = banner_index;
+    inside_box box([](HWND b) {
+        read_box(b);
+        CHECK(wcscmp(box_caption, L"Desconectar") == 0);
+        CHECK(wcscmp(box_text, L"Finalizar este chamado? A conversa será encerrada para você e para o técnico.") == 0);
+        CHECK(GetWindow(b, GW_OWNER) == window);
+        CHECK(!IsWindowEnabled(window));
+        CHECK(GetDlgItem(b, IDYES) != nullptr);
+        CHECK(GetDlgItem(b, IDNO) != nullptr);
+        // No is the default: it carries the default-button style and the focus.
+        HWND no = GetDlgItem(b, IDNO);
+        CHECK((GetWindowLongW(no, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON);
+        CHECK((GetWindowLongW(GetDlgItem(b, IDYES), GWL_STYLE) & 0xF) == BS_PUSHBUTTON);
+        CHECK(GetFocus() == no);
+        CHECK(busy == 1);
+        tick(queue_timer);
+        tick(chat_timer);
+        tick(remote_timer);
+        tick(presence_timer);
+        CHECK(busy == 1);
+        tick(banner_timer);
+        CHECK(banner_index == (banner_before + 1) % 3);
+        tick(elapsed_timer);
+        command(7);
+        CHECK(busy == 1);
+    }, IDNO);
+    CHECK(command(7) == 0);
+    CHECK(inside_box::ran == 1);
+    CHECK(busy == 0);
+    CHECK(chat_ticket == 77);
+    CHECK(IsWindowEnabled(window));
+}
+
+TEST_CASE("the close-ticket command without a session asks nothing") {
+    ensure_started();
+    sign_in_for_test();
+    chat_ticket = 0;
+    inside_box box([](HWND) { FAIL("no box expected"); }, IDNO);
+    command(7);
+    flush_events(150);
+    CHECK(inside_box::ran == 0);
+    CHECK(busy == 0);
+}
+
+TEST_CASE("the warning box has the program's caption, a warning icon and only OK") {
+    ensure_started();
+    inside_box box([](HWND b) {
+        read_box(b);
+        CHECK(wcscmp(box_caption, L"Halvoren Zivavoz") == 0);
+        CHECK(wcscmp(box_text, L"Não foi possível iniciar a conexão.") == 0);
+        CHECK(GetWindow(b, GW_OWNER) == window);
+        CHECK(!IsWindowEnabled(window));
+        CHECK(GetDlgItem(b, IDOK) != nullptr);
+        CHECK(GetDlgItem(b, IDCANCEL) == nullptr);
+        CHECK(GetDlgItem(b, IDNO) == nullptr);
+        // The icon is a static showing the system's warning icon (Windows and Wine give it other ids).
+        HWND icon = nullptr;
+        for (HWND c = GetWindow(b, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = c;
+        REQUIRE(icon != nullptr);
+        CHECK((HICON)SendMessageW(icon, STM_GETICON, 0, 0) == LoadIconW(nullptr, (LPCWSTR)IDI_WARNING));
+    }, IDOK);
+    pop("Não foi possível iniciar a conexão.");
+    CHECK(inside_box::ran == 1);
+    CHECK(IsWindowEnabled(window));
+}
+
+TEST_CASE("edits and labels get dark text on white and the chat input on its tint") {
+    ensure_started();
+    HDC dc = GetDC(window);
+    int mode = SetBkMode(dc, OPAQUE);
+    CHECK((HBRUSH)SendMessageW(window, WM_CTLCOLOREDIT, (WPARAM)dc, (LPARAM)chat_input) == header_brush);
+    CHECK(GetTextColor(dc) == RGB(0x21, 0x19, 0x1A));
+    CHECK(GetBkColor(dc) == RGB(0xF6, 0xEE, 0xEE));
+    CHECK(GetBkMode(dc) == OPAQUE);
+    CHECK((HBRUSH)SendMessageW(window, WM_CTLCOLOREDIT, (WPARAM)dc, (LPARAM)loginName) == paper_brush);
+    CHECK(GetBkColor(dc) == RGB(0xFF, 0xFF, 0xFF));
+    SetTextColor(dc, 0);
+    CHECK((HBRUSH)SendMessageW(window, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)user_label) == paper_brush);
+    CHECK(GetTextColor(dc) == RGB(0x21, 0x19, 0x1A));
+    SetBkMode(dc, mode);
+    ReleaseDC(window, dc);
+}
+
+TEST_CASE("closing destroys the window and posts quit with code 0") {
+    ensure_started();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    CHECK(!IsWindow(window));
+    MSG m;
+    int quit = 0;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+        if (m.message == WM_QUIT) {
+            quit = 1;
+            CHECK(m.wParam == 0);
+        }
+    CHECK(quit == 1);
+}

@@ -1,0 +1,51 @@
+"""The real program under Wine: its window, the focus, typing, closing and the exit codes."""
+
+import os
+
+from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, pixels, probe, screenshot,
+                      type_text, wait_for)
+
+
+def dark(p):
+    return sum(p) < 200
+
+
+def test_window_size_title_focus_and_closing(launch, fake, tmp_path):
+    program = launch()
+    window_id = program.window()
+    assert window_id, "the main window did not appear"
+    x, y, w, h = geometry(window_id)
+    assert (w, h) == (567, 404)
+
+    # The focus is in the e-mail field, and typing goes there.
+    assert wait_for(lambda: probe("focus", TITLE).startswith("Edit 131 218 392 19"), 10)
+    ox, oy = client_origin()
+    type_text("ana@exemplo.com")
+    shot = screenshot(str(tmp_path / "typed.png"), ox + 131, oy + 218, 392, 19)
+    field = pixels(shot)
+    assert sum(dark(p) for row in field for p in row) > 40, "no dark text in the e-mail field"
+
+    # The whole window, as the README shows it.
+    screenshot(os.path.join(SCREENSHOTS, "entrar.png"), x, y, w, h)
+
+    # Presence was asked once at start-up.
+    presence = [r for r in fake.log() if r["path"] == "/suporte/avulso/api/presenca"]
+    assert len(presence) >= 1
+    assert presence[0]["method"] == "GET"
+
+    key("alt+F4")
+    assert program.wait() == 0
+
+
+def test_without_winhttp_it_warns_once_and_exits_cleanly(launch, tmp_path):
+    exe = os.path.join(os.environ["HALVOREN_BUILD"], "no_winhttp", "suporte.exe")
+    program = launch(exe, {"WINEDLLOVERRIDES": "winhttp=n;mscoree,mshtml="})
+    assert program.window(), "the main window did not appear"
+    box = program.window("Halvoren Zivavoz")
+    assert box, "no warning box"
+    bx, by, bw, bh = geometry(box)
+    screenshot(str(tmp_path / "warning.png"), bx, by, bw, bh)
+    key("Return")
+    assert wait_for(lambda: not program.window("Halvoren Zivavoz", timeout=0.5), 10)
+    key("alt+F4")
+    assert program.wait() == 0

@@ -1,0 +1,65 @@
+# Shared by run-tests.sh and run-demo.sh: packages, builds, the test CA, a display and a Wine prefix.
+# Sourced, not run.
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
+python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates"
+
+install_packages() {
+    local missing=()
+    for p in $packages; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" > /dev/null
+}
+
+# build DIR HOST: configure and build the program (and its tests) for the given support host.
+build() {
+    cmake -S "$top" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" -DSUPPORT_HOST="$2" \
+        -DCMAKE_BUILD_TYPE=Release > "$1.configure.log" 2>&1 || { cat "$1.configure.log"; return 1; }
+    cmake --build "$1" -j"$(nproc)" > "$1.build.log" 2>&1 || { tail -40 "$1.build.log"; return 1; }
+    # The build must stay free of warnings.
+    if grep -i 'warning:' "$1.build.log"; then return 1; fi
+    [ -f "$1/suporte.exe" ]
+}
+
+# Certificates made fresh each run; the CA is trusted only while the run lasts.
+start_fake_server() {
+    "$top/server/make_certs.sh" "$1" > /dev/null
+    "$top/server/trust_ca.sh" install "$1"
+    "$top/server/start.sh" "$1" > /dev/null
+}
+
+stop_fake_server() {
+    "$top/server/stop.sh" "$1" > /dev/null 2>&1 || true
+    "$top/server/trust_ca.sh" remove > /dev/null 2>&1 || true
+}
+
+# A private X display on Xvfb; sets DISPLAY and xvfb_pid.
+start_display() {
+    local n=97
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp > "$1/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+# A fresh Wine prefix in unmanaged mode (Wine draws the title bars and moves the focus itself), with
+# Segoe UI mapped to Open Sans so that screenshots resemble Windows.
+make_prefix() {
+    export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    rm -rf "$WINEPREFIX"
+    wineboot -i > /dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" /d "Open Sans" /f > /dev/null 2>&1
+    wineserver -w
+}
