@@ -125,6 +125,9 @@ static void open_connection() {
                           WINHTTP_NO_PROXY_BYPASS, 0);
     if (!session) return;
     WinHttpSetTimeouts(session, 3500, 3500, 4500, 4500);
+    // The wait for an answer's headers has a limit of its own, unbounded by the call above under Wine.
+    DWORD receive = 4500;
+    WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
     connection = WinHttpConnect(session, host, INTERNET_DEFAULT_HTTPS_PORT, 0);
 }
 

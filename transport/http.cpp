@@ -62,6 +62,10 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
         }
         const request_policy &p = policies[request_class >= 1 && request_class <= 3 ? request_class : 1];
         WinHttpSetTimeouts(request, p.resolve, p.connect, p.send, p.receive);
+        // Wine waits for the answer's headers under a separate limit that the call above leaves
+        // unbounded; give it the receive time-out too, so a silent server cannot stall the window.
+        DWORD receive = p.receive;
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
     }
 
     BOOL sent = WinHttpSendRequest(request, header_text ? header_text : WINHTTP_NO_ADDITIONAL_HEADERS,

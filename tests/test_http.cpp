@@ -1,0 +1,219 @@
+// The request layer against the fake server, through Wine's real WinHTTP and TLS validation.
+#include "harness.h"
+#include "fake_client.h"
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+char last[700000];
+
+// Starts the window (which opens the connection), then forgets the start-up presence request.
+void fresh() {
+    ensure_started();
+    account_token[0] = 0;
+    fake_reset();
+}
+
+const char *last_request() {
+    REQUIRE(fake_last(last, sizeof last) > 0);
+    return last;
+}
+
+// The value of a header in the last request, or null.
+const char *header(const char *name, char *out, int size) {
+    char line[128];
+    snprintf(line, sizeof line, "\r\n%s: ", name);
+    const char *at = strstr(last, line);
+    const char *end_of_head = strstr(last, "\r\n\r\n");
+    if (!at || at > end_of_head) return nullptr;
+    at += strlen(line);
+    int n = 0;
+    while (at[n] != '\r' && n < size - 1) {
+        out[n] = at[n];
+        n++;
+    }
+    out[n] = 0;
+    return out;
+}
+
+const char *body_of_last() { return strstr(last, "\r\n\r\n") + 4; }
+
+int count_of(const char *text, const char *sought) {
+    int n = 0;
+    for (const char *at = strstr(text, sought); at; at = strstr(at + 1, sought)) n++;
+    return n;
+}
+
+} // namespace
+
+TEST_CASE("a GET has no body, no accept types and no bearer line before sign-in") {
+    fresh();
+    fake_script("GET", "/suporte/teste?a=1&b=2", 200, "[[\"Content-Type\", \"application/json\"]]", "{\"x\":1}", 7);
+    CHECK(http(L"/suporte/teste?a=1&b=2", nullptr) == 200);
+    CHECK(strcmp(response, "{\"x\":1}") == 0);
+    last_request();
+    CHECK(strncmp(last, "GET /suporte/teste?a=1&b=2\r\n", 28) == 0);
+    char v[128];
+    CHECK(header("Authorization", v, sizeof v) == nullptr);
+    CHECK(header("Accept", v, sizeof v) == nullptr);
+    CHECK(header("Content-Type", v, sizeof v) == nullptr);
+    REQUIRE(header("User-Agent", v, sizeof v) != nullptr);
+    CHECK(strcmp(v, "Halvoren Zivavoz Windows") == 0);
+    CHECK(*body_of_last() == 0);
+}
+
+TEST_CASE("a POST sends the form whole with its content type and an empty body is still a POST") {
+    fresh();
+    fake_script("POST", "/suporte/api/chat/cliente", 201, "[]", "", 0);
+    CHECK(http(L"/suporte/api/chat/cliente", "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 201);
+    last_request();
+    CHECK(strncmp(last, "POST /suporte/api/chat/cliente\r\n", 32) == 0);
+    char v[128];
+    REQUIRE(header("Content-Type", v, sizeof v));
+    CHECK(strcmp(v, "application/x-www-form-urlencoded") == 0);
+    REQUIRE(header("Content-Length", v, sizeof v));
+    CHECK(strcmp(v, "36") == 0);
+    CHECK(strcmp(body_of_last(), "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 0);
+
+    fake_script("POST", "/vazio", 200, "[]", "ok", 2);
+    CHECK(http_payload(L"/vazio", "", 0, L"Content-Type: application/json\r\n", 1) == 200);
+    last_request();
+    CHECK(strncmp(last, "POST /vazio\r\n", 13) == 0);
+    REQUIRE(header("Content-Length", v, sizeof v));
+    CHECK(strcmp(v, "0") == 0);
+    // A GET may carry the caller's headers too.
+    CHECK(http_payload(L"/suporte/avulso/api/conta/atendimento", nullptr, 0, L"Content-Type: application/json\r\n",
+                       1) == 404);
+    last_request();
+    CHECK(strncmp(last, "GET ", 4) == 0);
+    REQUIRE(header("Content-Type", v, sizeof v));
+    CHECK(strcmp(v, "application/json") == 0);
+}
+
+TEST_CASE("with a token every request carries one exact bearer line before the caller's headers") {
+    fresh();
+    strcpy(account_token, "tok-123.abc");
+    fake_script("POST", "/p", 200, "[]", "", 0);
+    CHECK(http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1) == 200);
+    last_request();
+    CHECK(count_of(last, "\r\nAuthorization: ") == 1);
+    CHECK(strstr(last, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
+    CHECK(strstr(last, "\r\nContent-Type: application/json\r\n") != nullptr);
+    // A class-0 GET after sign-in gets the bearer line as well.
+    CHECK(http(L"/q", nullptr) == 404);
+    last_request();
+    CHECK(strstr(last, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
+    account_token[0] = 0;
+}
+
+TEST_CASE("with a token the header text is cut at 511 units") {
+    fresh();
+    // 63-byte token: the bearer line takes 22 + 63 + 2 = 87 units, leaving 424 for the caller's text.
+    memset(account_token, 't', 63);
+    account_token[63] = 0;
+    static wchar_t long_header[700];
+    wcscpy(long_header, L"X-Longo: ");
+    for (int i = 0; i < 600; i++) wcscat(long_header, L"a");
+    wcscat(long_header, L"\r\n");
+    fake_script("GET", "/cut", 200, "[]", "", 0);
+    CHECK(http_payload(L"/cut", nullptr, 0, long_header, 1) == 200);
+    last_request();
+    char v[1024];
+    REQUIRE(header("X-Longo", v, sizeof v) != nullptr);
+    CHECK(strlen(v) == 424 - 9);
+    // The frame upload's longest header still fits whole.
+    fake_reset();
+    fake_script("POST", "/frame", 200, "[]", "", 0);
+    static wchar_t frame_header[260];
+    wcscpy(frame_header, L"Content-Type: application/octet-stream\r\nX-CSRF-Token: ");
+    for (int i = 0; i < 63; i++) wcscat(frame_header, L"t");
+    wcscat(frame_header, L"\r\n");
+    CHECK(http_payload(L"/frame", "x", 1, frame_header, 1) == 200);
+    last_request();
+    REQUIRE(header("X-CSRF-Token", v, sizeof v) != nullptr);
+    CHECK(strlen(v) == 63);
+    account_token[0] = 0;
+}
+
+TEST_CASE("a redirect is returned as it came and never followed for classes 1 to 3") {
+    fresh();
+    fake_script("GET", "/volta", 302, "[[\"Location\", \"https://localhost/destino\"]]", "movido", 6);
+    fake_script("GET", "/destino", 200, "[]", "destino", 7);
+    for (int request_class = 1; request_class <= 3; request_class++) {
+        CAPTURE(request_class);
+        CHECK(http_payload(L"/volta", nullptr, 0, nullptr, request_class) == 302);
+        CHECK(strcmp(response, "movido") == 0);
+    }
+    CHECK(fake_count() == 3);
+    // Without a token, class 0 leaves the platform's redirect handling in place.
+    CHECK(http_payload(L"/volta", nullptr, 0, nullptr, 0) == 200);
+    CHECK(strcmp(response, "destino") == 0);
+}
+
+TEST_CASE("error statuses come back with their bodies and a dropped connection gives 0") {
+    fresh();
+    fake_script("POST", "/erro", 500, "[]", "falhou", 6);
+    CHECK(http_payload(L"/erro", "{}", 2, nullptr, 1) == 500);
+    CHECK(strcmp(response, "falhou") == 0);
+    fake_script("GET", "/cai", 200, "[]", "nunca", 5, 0, 1);
+    strcpy(response, "antes");
+    CHECK(http_payload(L"/cai", nullptr, 0, nullptr, 1) == 0);
+    CHECK(response[0] == 0);
+}
+
+TEST_CASE("a delay beyond the class-1 receive time-out gives 0 while class 2 waits for the answer") {
+    fresh();
+    fake_script("GET", "/lento", 200, "[]", "tarde", 5, 2600);
+    DWORD start = GetTickCount();
+    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 1) == 0);
+    DWORD class1 = GetTickCount() - start;
+    CHECK(response[0] == 0);
+    start = GetTickCount();
+    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 2) == 200);
+    DWORD class2 = GetTickCount() - start;
+    CHECK(strcmp(response, "tarde") == 0);
+    MESSAGE("class 1 gave up after ", class1, " ms; class 2 answered after ", class2, " ms");
+}
+
+TEST_CASE("before sign-in a class-0 request is bounded by the session's receive time-out") {
+    fresh();
+    fake_script("GET", "/mudo", 200, "[]", "tarde", 5, 7000);
+    DWORD start = GetTickCount();
+    CHECK(http(L"/mudo", nullptr) == 0);
+    MESSAGE("class 0 gave up after ", GetTickCount() - start, " ms");
+}
+
+TEST_CASE("without a connection every call gives 0 and leaves the previous answer") {
+    fresh();
+    void *kept = connection;
+    connection = nullptr;
+    strcpy(response, "anterior");
+    CHECK(http(L"/x", nullptr) == 0);
+    CHECK(http(L"/x", "a=1") == 0);
+    CHECK(strcmp(response, "anterior") == 0);
+    connection = kept;
+}
+
+TEST_CASE("the body is kept up to 524287 bytes and NUL bytes are stored as they came") {
+    fresh();
+    static char big[524289];
+    for (int i = 0; i < 524288; i++) big[i] = (char)('a' + i % 26);
+    fake_script("GET", "/cheio", 200, "[]", big, 524287);
+    memset(response, 'x', sizeof response);
+    CHECK(http(L"/cheio", nullptr) == 200);
+    CHECK(memcmp(response, big, 524287) == 0);
+    CHECK(response[524287] == 0);
+
+    fake_script("GET", "/demais", 200, "[]", big, 524288);
+    memset(response, 'x', sizeof response);
+    CHECK(http(L"/demais", nullptr) == 200);
+    CHECK(memcmp(response, big, 524287) == 0);
+    CHECK(response[524287] == 0);
+
+    fake_script("GET", "/nul", 200, "[]", "ab\0cd", 5);
+    CHECK(http(L"/nul", nullptr) == 200);
+    CHECK(memcmp(response, "ab\0cd", 6) == 0);
+    CHECK(length(response) == 2);
+}
