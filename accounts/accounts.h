@@ -13,5 +13,6 @@ void toggle_password();
 void switch_account_stage();
 void focus_account_form();
 void perform();
+int account_request(const wchar_t *path, const char *member_text, int request_class);
 void erase_secret(void *buffer, int size);
 void start_sandbox_checkout(int credits);

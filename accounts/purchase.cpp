@@ -1,4 +1,45 @@
-// Buying credit packages through the payment provider's checkout page.
+// Buying credit packages: the server creates the payment and the provider's checkout page opens in
+// the browser.
 #include "accounts.h"
+#include "../shell/shell.h"
+#include "../transport/transport.h"
+#include <shellapi.h>
 
-void start_sandbox_checkout(int) {}
+// Only the payment provider's sandbox checkout pages are ever opened.
+static const char *const checkout_prefixes[2] = {
+    "https://sandbox.asaas.com/checkoutSession/show",
+    "https://sandbox.asaas.com/000/checkoutSession/",
+};
+
+static const char unusable[] = "Não foi possível abrir o pagamento de teste.";
+
+static int is_checkout(const char *link) {
+    for (const char *prefix : checkout_prefixes)
+        if (find(link, prefix) == link) return 1;
+    return 0;
+}
+
+void start_sandbox_checkout(int credits) {
+    char body[64];
+    erase_secret(body, sizeof body);
+    append(body, sizeof body, "{\"creditos\":");
+    char digits[11];
+    integer_text(digits, credits);
+    append(body, sizeof body, digits);
+    append(body, sizeof body, "}");
+    int status = http_payload(L"/suporte/avulso/api/conta/pagamentos", body, length(body),
+                              L"Content-Type: application/json\r\n", 2);
+    if (status == 503 || status == 404) {
+        pop("Pagamento de teste indisponível. Falta ativar o Asaas Sandbox.");
+        return;
+    }
+    static char link[1024];
+    if (status != 201 || !account_value("\"link\"", link, sizeof link) || !is_checkout(link)) {
+        pop(unusable);
+        return;
+    }
+    static wchar_t wide[1024];
+    convert(link, wide, 1024);
+    HINSTANCE opened = ShellExecuteW(window, L"open", wide, nullptr, nullptr, SW_SHOWNORMAL);
+    if ((INT_PTR)opened <= 32) pop("Não foi possível abrir o navegador.");
+}

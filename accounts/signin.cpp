@@ -1,10 +1,24 @@
-// Sign-in, registration and confirmation of the e-mail code.
+// Sign-in, registration and confirmation of the e-mail code: the submit of the account form.
 #include "accounts.h"
+#include "../dashboard/dashboard.h"
 #include "../shell/shell.h"
+#include "../tickets/tickets.h"
+#include "../transport/transport.h"
 
 char account_token[64];
 char csrf[128];
 int logged;
+
+static char email[256];
+static char secret[520];
+static char members[4096];
+
+static const char unreachable[] =
+    "Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.";
+static const char refused_sign_in[] =
+    "Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro.";
+static const char refused_registration[] = "Confira o e-mail e use uma senha de 8 a 128 caracteres.";
+static const char refused_code[] = "Confira o código recebido por e-mail. Se expirou, refaça o cadastro.";
 
 void erase_secret(void *buffer, int size) {
     // Volatile so that the stores survive even when the buffer is never read again.
@@ -12,4 +26,110 @@ void erase_secret(void *buffer, int size) {
     for (int i = 0; i < size; i++) b[i] = 0;
 }
 
-void perform() {}
+int account_request(const wchar_t *path, const char *member_text, int request_class) {
+    static char body[4096];
+    erase_secret(body, sizeof body);
+    append(body, sizeof body, "{");
+    append(body, sizeof body, member_text);
+    append(body, sizeof body, "}");
+    int status = http_payload(path, body, length(body), L"Content-Type: application/json\r\n", request_class);
+    erase_secret(body, sizeof body);
+    return status;
+}
+
+// UTF-8 continuation bytes (10xxxxxx) do not start a character.
+static int characters(const char *s) {
+    int n = 0;
+    for (; *s; s++)
+        if ((*s & 0xC0) != 0x80) n++;
+    return n;
+}
+
+static void complete_sign_in() {
+    erase_secret(response, response_size);
+    SetWindowTextW(loginPass, L"");
+    append(csrf, sizeof csrf, account_token);
+    logged = 1;
+    SetWindowTextW(banner_cta, L"Comprar créditos");
+    HWND form[] = {loginName, loginPass, eye, user_label, pass_label, account_switch};
+    for (HWND c : form) hide(c);
+    place(info, 122, 175, 245, 19);
+    place(description_hint, 122, 192, 240, 18);
+    place(problem, 126, 210, 235, 22);
+    place(action, 122, 238, 245, 20);
+    place(buy_button, 395, 238, 136, 20);
+    SendMessageW(problem, EM_SETLIMITTEXT, 160, 0);
+    refresh_dashboard_size();
+    dashboard_show();
+    SetTimer(window, queue_timer, 3000, nullptr);
+    account_queue_refresh();
+}
+
+static const char *message_for(int status, int stage) {
+    if (status == 0 || status == 404 || status >= 500) return unreachable;
+    if (status == 429) return "Muitas tentativas. Aguarde antes de tentar novamente.";
+    if (stage == 0) return refused_sign_in;
+    if (stage == 1) return refused_registration;
+    return refused_code;
+}
+
+void perform() {
+    erase_secret(members, sizeof members);
+    read(loginName, email, sizeof email);
+    read(loginPass, secret, sizeof secret);
+    int stage = account_stage;
+    if ((stage != 2 && !find(email, "@")) || !secret[0]) {
+        erase_secret(secret, sizeof secret);
+        pop("Preencha os dados solicitados.");
+        return;
+    }
+    if (stage == 1 && characters(secret) < 8) {
+        erase_secret(secret, sizeof secret);
+        pop("A senha precisa ter pelo menos 8 caracteres.");
+        SetFocus(loginPass);
+        return;
+    }
+    int status;
+    if (stage == 0) {
+        account_json(members, "email", email);
+        account_json(members, "senha", secret);
+        status = account_request(L"/suporte/avulso/api/conta/login", members, 3);
+        if (status == 0 || status == 502 || status == 503 || status == 504)
+            status = account_request(L"/suporte/avulso/api/conta/login", members, 3);
+    } else if (stage == 1) {
+        account_json(members, "email", email);
+        account_json(members, "senha", secret);
+        account_json(members, "confirmacao", secret);
+        status = account_request(L"/suporte/avulso/api/conta/cadastro", members, 1);
+    } else {
+        account_json(members, "desafio", account_challenge);
+        account_json(members, "codigo", secret);
+        status = account_request(L"/suporte/avulso/api/conta/cadastro/confirmar", members, 1);
+    }
+    erase_secret(secret, sizeof secret);
+    erase_secret(members, sizeof members);
+
+    const char *message = message_for(status, stage);
+    if (stage == 1 && status == 202) {
+        if (account_value("\"desafio\"", account_challenge, sizeof account_challenge)) {
+            account_screen(2);
+            return;
+        }
+        erase_secret(account_challenge, sizeof account_challenge);
+        message = refused_registration;
+    } else if (stage == 2 && status == 200) {
+        erase_secret(account_challenge, sizeof account_challenge);
+        account_screen(0);
+        message = "E-mail confirmado. Entre com a senha cadastrada.";
+    } else if (stage == 0 && status == 200) {
+        if (account_value("\"token\"", account_token, sizeof account_token)) {
+            complete_sign_in();
+            return;
+        }
+        // A cut or unterminated token must not ride along as a bearer on later requests.
+        erase_secret(account_token, sizeof account_token);
+        erase_secret(response, response_size);
+        message = refused_sign_in;
+    }
+    pop(message);
+}

@@ -84,3 +84,51 @@ struct canvas {
 };
 
 inline unsigned rgb(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+
+// Runs checks from inside a modal message box, then closes it with the given command.
+struct inside_box {
+    static inline void (*checks)(HWND box);
+    static inline int close_with;
+    static inline int ran;
+    static void CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = nullptr;
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            wchar_t name[16];
+            GetClassNameW(w, name, 16);
+            if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                IsWindowVisible(w)) {
+                box = w;
+                break;
+            }
+        }
+        if (!box) return;
+        KillTimer(nullptr, id);
+        ran = 1;
+        checks(box);
+        PostMessageW(box, WM_COMMAND, close_with, 0);
+    }
+    inside_box(void (*c)(HWND), int close) {
+        checks = c;
+        close_with = close;
+        ran = 0;
+        SetTimer(nullptr, 0, 50, fire);
+    }
+};
+
+inline wchar_t box_text[256], box_caption[64];
+
+inline void read_box(HWND box) {
+    GetWindowTextW(box, box_caption, 64);
+    box_text[0] = 0;
+    // The message text is the static control with id 0xFFFF.
+    GetDlgItemTextW(box, 0xFFFF, box_text, 256);
+}
+
+
+// Expects one message box during the next call, reads its caption and text, and closes it.
+inline void answer_box(int close_with) {
+    box_text[0] = box_caption[0] = 0;
+    inside_box box([](HWND b) { read_box(b); }, close_with);
+}
+
+inline int box_says(const wchar_t *text) { return inside_box::ran && wcscmp(box_text, text) == 0; }

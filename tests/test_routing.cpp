@@ -17,48 +17,6 @@ void sign_in_for_test() {
     flush_events(30);
 }
 
-// Runs checks from inside a modal message box, then closes it with the given command.
-struct inside_box {
-    static void (*checks)(HWND box);
-    static int close_with;
-    static int ran;
-    static void CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND box = nullptr;
-        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            wchar_t name[16];
-            GetClassNameW(w, name, 16);
-            if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                IsWindowVisible(w)) {
-                box = w;
-                break;
-            }
-        }
-        if (!box) return;
-        KillTimer(nullptr, id);
-        ran = 1;
-        checks(box);
-        PostMessageW(box, WM_COMMAND, close_with, 0);
-    }
-    inside_box(void (*c)(HWND), int close) {
-        checks = c;
-        close_with = close;
-        ran = 0;
-        SetTimer(nullptr, 0, 50, fire);
-    }
-};
-void (*inside_box::checks)(HWND);
-int inside_box::close_with;
-int inside_box::ran;
-
-wchar_t box_text[256], box_caption[64];
-
-void read_box(HWND box) {
-    GetWindowTextW(box, box_caption, 64);
-    box_text[0] = 0;
-    // The message text is the static control with id 0xFFFF.
-    GetDlgItemTextW(box, 0xFFFF, box_text, 256);
-}
-
 } // namespace
 
 TEST_CASE("any button notification acts like a click") {

@@ -1,0 +1,259 @@
+// The account form against the fake server: validation, sign-in with its one repeat, registration,
+// confirmation, the secrets left behind, and credit purchase.
+#include "harness.h"
+#include "fake_client.h"
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+char last[65536];
+
+const char login_path[] = "/suporte/avulso/api/conta/login";
+
+void fresh() {
+    ensure_started();
+    fake_reset();
+}
+
+void fill(const wchar_t *mail, const wchar_t *secret) {
+    SetWindowTextW(loginName, mail);
+    SetWindowTextW(loginPass, secret);
+}
+
+void submit(int close_box = IDOK) {
+    answer_box(close_box);
+    SendMessageW(window, WM_COMMAND, 1, 0);
+}
+
+const char *body_of_last() {
+    REQUIRE(fake_last(last, sizeof last) > 0);
+    return strstr(last, "\r\n\r\n") + 4;
+}
+
+void json_answer(const char *method, const char *path, int status, const char *body, int count = 0) {
+    fake_script(method, path, status, "[[\"Content-Type\", \"application/json\"]]", body, (int)strlen(body), 0, 0,
+                count);
+}
+
+int all_zero(const char *b, int n) {
+    for (int i = 0; i < n; i++)
+        if (b[i]) return 0;
+    return 1;
+}
+
+} // namespace
+
+TEST_CASE("sign-in posts e-mail and password as JSON and completes with the token") {
+    fresh();
+    json_answer("POST", login_path, 200, "{\"token\":\"tok-abc.123\"}");
+    fill(L"ana@exemplo.com", L"se\"gr\\edo");
+    submit();
+    CHECK(inside_box::ran == 0);
+    REQUIRE(logged == 1);
+    CHECK(strcmp(body_of_last(), "{\"email\":\"ana@exemplo.com\",\"senha\":\"se\\\"gr\\\\edo\"}") == 0);
+    CHECK(strstr(last, "\r\nContent-Type: application/json\r\n") != nullptr);
+    CHECK(strcmp(account_token, "tok-abc.123") == 0);
+    CHECK(strcmp(csrf, account_token) == 0);
+    CHECK(all_zero(response, response_size));
+    CHECK(GetWindowTextLengthW(loginPass) == 0);
+    wchar_t caption[64];
+    GetWindowTextW(banner_cta, caption, 64);
+    CHECK(wcscmp(caption, L"Comprar créditos") == 0);
+    const HWND form[] = {loginName, loginPass, eye, user_label, pass_label, account_switch};
+    for (HWND c : form) CHECK(!IsWindowVisible(c));
+    RECT r = child_rect(action);
+    CHECK((r.left == 122 && r.top == 238 && r.right - r.left == 245 && r.bottom - r.top == 20));
+    r = child_rect(problem);
+    CHECK((r.left == 126 && r.top == 210 && r.right - r.left == 235));
+    CHECK(SendMessageW(problem, EM_GETLIMITTEXT, 0, 0) == 160);
+    CHECK(IsWindowEnabled(navigation[2]));
+    CHECK(KillTimer(window, queue_timer));
+    // Later requests carry the token.
+    fake_reset();
+    http(L"/x", nullptr);
+    REQUIRE(fake_last(last, sizeof last) > 0);
+    CHECK(strstr(last, "\r\nAuthorization: Bearer tok-abc.123\r\n") != nullptr);
+}
+
+TEST_CASE("an incomplete form sends nothing and says so") {
+    fresh();
+    fill(L"sem-arroba", L"segredo");
+    submit();
+    CHECK(box_says(L"Preencha os dados solicitados."));
+    fill(L"ana@exemplo.com", L"");
+    submit();
+    CHECK(box_says(L"Preencha os dados solicitados."));
+    // An address whose UTF-8 form passes 255 bytes reads as empty.
+    static wchar_t long_mail[300];
+    for (int i = 0; i < 127; i++) long_mail[i] = L'ç';
+    wcscat(long_mail, L"@x.com");
+    fill(long_mail, L"segredo");
+    submit();
+    CHECK(box_says(L"Preencha os dados solicitados."));
+    CHECK(fake_count() == 0);
+    CHECK(logged == 0);
+    // The form keeps what was typed.
+    CHECK(GetWindowTextLengthW(loginPass) == 7);
+}
+
+TEST_CASE("registration counts characters, not bytes") {
+    fresh();
+    account_screen(1);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"d-42\"}");
+    fill(L"ana@exemplo.com", L"ááááááá");
+    submit();
+    CHECK(box_says(L"A senha precisa ter pelo menos 8 caracteres."));
+    CHECK(GetFocus() == loginPass);
+    CHECK(fake_count() == 0);
+    fill(L"ana@exemplo.com", L"áááááááá");
+    submit();
+    CHECK(inside_box::ran == 0);
+    CHECK(strcmp(body_of_last(),
+                 "{\"email\":\"ana@exemplo.com\",\"senha\":\"áááááááá\",\"confirmacao\":\"áááááááá\"}") == 0);
+    CHECK(account_stage == 2);
+    CHECK(strcmp(account_challenge, "d-42") == 0);
+    CHECK(!IsWindowVisible(loginName));
+    CHECK(GetFocus() == loginPass);
+}
+
+TEST_CASE("a registration answer without a challenge stays in registration") {
+    fresh();
+    account_screen(1);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":null}");
+    fill(L"ana@exemplo.com", L"segredo-longo");
+    submit();
+    CHECK(box_says(L"Confira o e-mail e use uma senha de 8 a 128 caracteres."));
+    CHECK(account_stage == 1);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro", 200, "{\"desafio\":\"x\"}");
+    submit();
+    CHECK(box_says(L"Confira o e-mail e use uma senha de 8 a 128 caracteres."));
+    CHECK(account_stage == 1);
+}
+
+TEST_CASE("confirming the code sends the challenge back and returns to sign-in") {
+    fresh();
+    account_screen(1);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"ch-9\"}");
+    fill(L"ana@exemplo.com", L"segredo-longo");
+    submit();
+    REQUIRE(account_stage == 2);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro/confirmar", 400, "{}", 1);
+    SetWindowTextW(loginPass, L"12345678");
+    submit();
+    CHECK(box_says(L"Confira o código recebido por e-mail. Se expirou, refaça o cadastro."));
+    CHECK(account_stage == 2);
+    json_answer("POST", "/suporte/avulso/api/conta/cadastro/confirmar", 200, "{}");
+    submit();
+    CHECK(box_says(L"E-mail confirmado. Entre com a senha cadastrada."));
+    CHECK(strcmp(body_of_last(), "{\"desafio\":\"ch-9\",\"codigo\":\"12345678\"}") == 0);
+    CHECK(account_stage == 0);
+    CHECK(all_zero(account_challenge, sizeof account_challenge));
+    wchar_t mail[64];
+    GetWindowTextW(loginName, mail, 64);
+    CHECK(wcscmp(mail, L"ana@exemplo.com") == 0);
+    CHECK(IsWindowVisible(loginName));
+    CHECK(GetWindowTextLengthW(loginPass) == 0);
+}
+
+TEST_CASE("sign-in repeats once after no answer or 502 to 504 and never after a refusal") {
+    fresh();
+    json_answer("POST", login_path, 503, "{}", 1);
+    json_answer("POST", login_path, 200, "{\"token\":\"t2\"}");
+    fill(L"ana@exemplo.com", L"segredo");
+    submit();
+    CHECK(fake_count() == 2);
+    CHECK(logged == 1);
+}
+
+TEST_CASE("sign-in refusals and failures show their messages without a second attempt") {
+    fresh();
+    struct {
+        int status;
+        const wchar_t *message;
+        int requests;
+    } cases[] = {
+        {401, L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro.", 1},
+        {202, L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro.", 1},
+        {302, L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro.", 1},
+        {429, L"Muitas tentativas. Aguarde antes de tentar novamente.", 1},
+        {404, L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.", 1},
+        {500, L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.", 1},
+        {504, L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.", 2},
+    };
+    fill(L"ana@exemplo.com", L"segredo");
+    for (auto &c : cases) {
+        CAPTURE(c.status);
+        fake_reset();
+        json_answer("POST", login_path, c.status, "{\"token\":\"\"}");
+        submit();
+        CHECK(box_says(c.message));
+        CHECK(fake_count() == c.requests);
+        CHECK(logged == 0);
+        CHECK(GetWindowTextLengthW(loginPass) == 7);
+    }
+}
+
+TEST_CASE("a token of 63 bytes signs in and a longer one is refused and forgotten") {
+    fresh();
+    char body[128];
+    snprintf(body, sizeof body, "{\"token\":\"%064d\"}", 7);
+    json_answer("POST", login_path, 200, body, 1);
+    fill(L"ana@exemplo.com", L"segredo");
+    submit();
+    CHECK(box_says(L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro."));
+    CHECK(logged == 0);
+    CHECK(account_token[0] == 0);
+    snprintf(body, sizeof body, "{\"token\":\"%063d\"}", 7);
+    json_answer("POST", login_path, 200, body);
+    submit();
+    CHECK(logged == 1);
+    CHECK(length(account_token) == 63);
+}
+
+TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox checkout link comes back") {
+    fresh();
+    strcpy(account_token, "t");
+    logged = 1;
+    dashboard_open(1);
+    const char path[] = "/suporte/avulso/api/conta/pagamentos";
+    struct {
+        int status;
+        const char *body;
+        const wchar_t *message;
+    } cases[] = {
+        {503, "{}", L"Pagamento de teste indisponível. Falta ativar o Asaas Sandbox."},
+        {404, "{}", L"Pagamento de teste indisponível. Falta ativar o Asaas Sandbox."},
+        {200, "{\"link\":\"https://sandbox.asaas.com/checkoutSession/show?id=1\"}",
+         L"Não foi possível abrir o pagamento de teste."},
+        {201, "{\"link\":null}", L"Não foi possível abrir o pagamento de teste."},
+        {201, "{\"link\":\"https:\\/\\/sandbox.asaas.com\\/checkoutSession\\/show\"}",
+         L"Não foi possível abrir o pagamento de teste."},
+        {201, "{\"link\":\"https://sandbox.asaas.com/outra/checkoutSession/show\"}",
+         L"Não foi possível abrir o pagamento de teste."},
+        {201, "{\"link\":\"https://example.com/?https://sandbox.asaas.com/checkoutSession/show\"}",
+         L"Não foi possível abrir o pagamento de teste."},
+        {500, "{}", L"Não foi possível abrir o pagamento de teste."},
+    };
+    for (auto &c : cases) {
+        CAPTURE(c.body);
+        json_answer("POST", path, c.status, c.body);
+        answer_box(IDOK);
+        SendMessageW(window, WM_COMMAND, 34, 0);
+        CHECK(box_says(c.message));
+        CHECK(strcmp(body_of_last(), "{\"creditos\":3}") == 0);
+    }
+    // A link of 1024 bytes or more is unusable.
+    static char body[1200];
+    snprintf(body, sizeof body, "{\"link\":\"https://sandbox.asaas.com/checkoutSession/show?%0990d\"}", 1);
+    json_answer("POST", path, 201, body);
+    answer_box(IDOK);
+    SendMessageW(window, WM_COMMAND, 35, 0);
+    CHECK(box_says(L"Não foi possível abrir o pagamento de teste."));
+    CHECK(strcmp(body_of_last(), "{\"creditos\":5}") == 0);
+    // Outside the credits tab the package buttons do nothing.
+    fake_reset();
+    dashboard_open(0);
+    SendMessageW(window, WM_COMMAND, 33, 0);
+    CHECK(fake_count() == 0);
+}
