@@ -5,10 +5,14 @@
 #include "../transport/transport.h"
 #include <shellapi.h>
 
+#ifndef CHECKOUT_HOST
+#define CHECKOUT_HOST "sandbox.asaas.com"
+#endif
+
 // Only the payment provider's sandbox checkout pages are ever opened.
 static const char *const checkout_prefixes[2] = {
-    "https://sandbox.asaas.com/checkoutSession/show",
-    "https://sandbox.asaas.com/000/checkoutSession/",
+    "https://" CHECKOUT_HOST "/checkoutSession/show",
+    "https://" CHECKOUT_HOST "/000/checkoutSession/",
 };
 
 static const char unusable[] = "Não foi possível abrir o pagamento de teste.";

@@ -10,6 +10,10 @@ def dark(p):
     return sum(p) < 200
 
 
+def grey(p):
+    return 300 < sum(p) < 650 and max(p) - min(p) < 40
+
+
 def test_window_size_title_focus_and_closing(launch, fake, tmp_path):
     program = launch()
     window_id = program.window()
@@ -20,6 +24,12 @@ def test_window_size_title_focus_and_closing(launch, fake, tmp_path):
     # The focus is in the e-mail field, and typing goes there.
     assert wait_for(lambda: probe("focus", TITLE).startswith("Edit 131 218 392 19"), 10)
     ox, oy = client_origin()
+    # Cue texts are drawn in grey in the empty fields, in the focused one as well.
+    for name, (fx, fy, fw, fh) in (("email", (131, 218, 392, 19)), ("senha", (131, 263, 327, 19))):
+        cue = pixels(screenshot(str(tmp_path / f"cue-{name}.png"), ox + fx, oy + fy, fw, fh))
+        assert sum(grey(p) for row in cue for p in row) > 15, f"no cue text in the {name} field"
+        # Only the caret, a line one pixel wide, may be dark.
+        assert sum(dark(p) for row in cue for p in row) <= 19
     type_text("ana@exemplo.com")
     shot = screenshot(str(tmp_path / "typed.png"), ox + 131, oy + 218, 392, 19)
     field = pixels(shot)
