@@ -1,8 +1,17 @@
 // The drawing primitives of the flat style and the owner-drawn controls.
 #include "dashboard.h"
+#include "../accounts/accounts.h"
+#include "../assets/assets.h"
 #include "../shell/shell.h"
 
+static const COLORREF dark_text = RGB(0x21, 0x19, 0x1A);
+static const COLORREF muted_text = RGB(0x69, 0x52, 0x55);
+static const COLORREF red_text = RGB(0xBD, 0x11, 0x20);
+static const COLORREF white_text = RGB(0xFF, 0xFF, 0xFF);
+static const COLORREF disabled_text = RGB(0xA7, 0xA9, 0xAA);
+
 void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius) {
+    // No outline: the shape is the brush alone.
     HGDIOBJ old_pen = SelectObject(dc, GetStockObject(NULL_PEN));
     HGDIOBJ old_brush = SelectObject(dc, brush);
     RoundRect(dc, r->left, r->top, r->right, r->bottom, radius, radius);
@@ -17,6 +26,7 @@ void dashboard_card(HDC dc, const RECT *r, int highlighted) {
 }
 
 void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align) {
+    // 4, 5 and 6 are the DT_ values with DT_VCENTER folded in; both mean the same here.
     static const UINT horizontal[3] = {DT_LEFT, DT_CENTER, DT_RIGHT};
     HGDIOBJ old_font = SelectObject(dc, f);
     SetTextColor(dc, colour);
@@ -37,9 +47,131 @@ void draw_field(HWND main, HDC dc, HWND edit) {
     rounded(dc, &inner, edit == chat_input ? header_brush : paper_brush, 13);
 }
 
+static void focus_frame(const DRAWITEMSTRUCT *item, int inset) {
+    if (!(item->itemState & ODS_FOCUS)) return;
+    RECT r = {item->rcItem.left + inset, item->rcItem.top + inset, item->rcItem.right - inset,
+              item->rcItem.bottom - inset};
+    DrawFocusRect(item->hDC, &r);
+}
+
+// Tab buttons, package buttons and "Comprar créditos".
+static void draw_pill(const DRAWITEMSTRUCT *item) {
+    HDC dc = item->hDC;
+    RECT r = item->rcItem;
+    int id = (int)item->CtlID;
+    int tab = id >= 30 && id <= 32;
+    int selected = tab ? id == dashboard_tab + 30 : id == 35;
+    int pressed = (item->itemState & ODS_SELECTED) != 0;
+    wchar_t text[65];
+    GetWindowTextW(item->hwndItem, text, 65);
+    FillRect(dc, &r, tab ? side_brush : paper_brush);
+    COLORREF colour = white_text;
+    if (selected) {
+        rounded(dc, &r, pressed ? pressed_brush : red_brush, 12);
+    } else if (!tab) {
+        // A red outline button.
+        rounded(dc, &r, red_brush, 12);
+        RECT inside = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        rounded(dc, &inside, pressed ? tint_brush : paper_brush, 10);
+        colour = red_text;
+    }
+    if (item->itemState & ODS_DISABLED) colour = disabled_text;
+    RECT box = r;
+    if (tab) box.left += 16;
+    dashboard_text(dc, text, strong_font, colour, &box, tab ? 0 : 1);
+    focus_frame(item, 3);
+}
+
+static void draw_banner_button(const DRAWITEMSTRUCT *item) {
+    wchar_t text[65];
+    GetWindowTextW(item->hwndItem, text, 65);
+    FillRect(item->hDC, &item->rcItem, item->itemState & ODS_SELECTED ? pressed_brush : red_brush);
+    dashboard_text(item->hDC, text, small_font, white_text, &item->rcItem, 1);
+    focus_frame(item, 2);
+}
+
+static void draw_banner(const DRAWITEMSTRUCT *item) {
+    HDC dc = item->hDC;
+    int w = item->rcItem.right - item->rcItem.left, h = item->rcItem.bottom - item->rcItem.top;
+    int current = banner_index % 3;
+    const banner_slide *slide = &banner_slides[current];
+    StretchDIBits(dc, 0, 0, w, h, 0, 0, HERO_W, HERO_H, slide->pixels, (const BITMAPINFO *)&hero_bitmap,
+                  DIB_RGB_COLORS, SRCCOPY);
+    // The dark panel keeps the white text legible over any picture.
+    RECT panel = {0, 0, 257, h};
+    FillRect(dc, &panel, side_brush);
+    RECT title = {14, 8, 249, 31}, line1 = {14, 34, 249, 50}, line2 = {14, 50, 249, 66};
+    dashboard_text(dc, slide->title, heading_font, white_text, &title, 0);
+    dashboard_text(dc, slide->line1, font, white_text, &line1, 0);
+    dashboard_text(dc, slide->line2, font, white_text, &line2, 0);
+    for (int i = 0; i < 3; i++) {
+        RECT dot = {w - 50 + 12 * i, h - 11, w - 44 + 12 * i, h - 5};
+        FillRect(dc, &dot, i == current ? paper_brush : tint_brush);
+    }
+}
+
+static void draw_session_header(const DRAWITEMSTRUCT *item) {
+    HDC dc = item->hDC;
+    // The one brush made while painting: no shared brush has the header's colour.
+    HBRUSH fill = CreateSolidBrush(RGB(0x22, 0x23, 0x26));
+    FillRect(dc, &item->rcItem, fill);
+    DeleteObject(fill);
+    SetDIBitsToDevice(dc, 24, 8, BRAND_W, BRAND_H, 0, 0, 0, BRAND_H, brand_pixels, (const BITMAPINFO *)&brand_bitmap,
+                      DIB_RGB_COLORS);
+    RECT label = {212, 0, 551, 60};
+    dashboard_text(dc, L"Zivavoz Rezovi · teste", strong_font, white_text, &label, 2);
+}
+
+static void draw_status_badge(const DRAWITEMSTRUCT *item) {
+    rounded(item->hDC, &item->rcItem, tint_brush, 26);
+    dashboard_text(item->hDC, L"●  Em atendimento", strong_font, red_text, &item->rcItem, 1);
+}
+
+// The password eye: an outlined eye with a black pupil, struck through while the password shows.
+static void draw_eye(HDC dc, const RECT *r) {
+    int cx = (r->left + r->right) / 2, cy = (r->top + r->bottom) / 2;
+    HGDIOBJ old_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Ellipse(dc, cx - 11, cy - 6, cx + 12, cy + 7);
+    SelectObject(dc, GetStockObject(BLACK_BRUSH));
+    Ellipse(dc, cx - 3, cy - 3, cx + 4, cy + 4);
+    SelectObject(dc, old_brush);
+    if (visible) {
+        MoveToEx(dc, cx - 12, cy + 8, nullptr);
+        LineTo(dc, cx + 13, cy - 8);
+    }
+}
+
+static void draw_button(const DRAWITEMSTRUCT *item) {
+    HDC dc = item->hDC;
+    int disabled = (item->itemState & ODS_DISABLED) != 0;
+    int primary = item->CtlID != 2 && !disabled;
+    int pressed = (item->itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &item->rcItem, paper_brush);
+    rounded(dc, &item->rcItem, primary ? (pressed ? pressed_brush : red_brush) : header_brush, 14);
+    if (item->CtlID == 2) {
+        draw_eye(dc, &item->rcItem);
+    } else {
+        wchar_t text[129];
+        GetWindowTextW(item->hwndItem, text, 129);
+        dashboard_text(dc, text, strong_font, primary ? white_text : disabled ? muted_text : dark_text,
+                       &item->rcItem, 1);
+    }
+    focus_frame(item, 3);
+}
+
 void draw_control(const DRAWITEMSTRUCT *item) {
-    wchar_t text[129];
-    GetWindowTextW(item->hwndItem, text, 129);
-    FillRect(item->hDC, &item->rcItem, red_brush);
-    dashboard_text(item->hDC, text, strong_font, RGB(255, 255, 255), &item->rcItem, 1);
+    int id = (int)item->CtlID;
+    int is_static = item->CtlType == ODT_STATIC;
+    if ((id >= 30 && id <= 35) || id == 19)
+        draw_pill(item);
+    else if (item->hwndItem == banner_cta)
+        draw_banner_button(item);
+    else if (is_static && item->hwndItem == banner)
+        draw_banner(item);
+    else if (is_static && id == 4)
+        draw_session_header(item);
+    else if (is_static && id == 5)
+        draw_status_badge(item);
+    else
+        draw_button(item);
 }

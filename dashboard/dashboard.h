@@ -16,3 +16,16 @@ void dashboard_show();
 void dashboard_open(int tab);
 void refresh_dashboard_size();
 void account_dashboard_update(int balance_changed, int history_changed);
+
+// One slide of the home tab's banner: a 431 x 77 picture under a title and two lines of text.
+struct banner_slide {
+    const unsigned char *pixels;
+    const wchar_t *title, *line1, *line2;
+};
+extern const banner_slide banner_slides[3];
+// Headers of the embedded pictures: the three banner photographs, the session header's brand mark and
+// the side bar's brand mark.
+extern const BITMAPINFOHEADER hero_bitmap, brand_bitmap, logo_bitmap;
+
+void dashboard_balance(HDC dc, const RECT *r, HFONT f);
+void dashboard_history(HDC dc, int units, int offset);
