@@ -13,12 +13,7 @@ build "$out" localhost || exit 1
 
 run="$out/run"
 mkdir -p "$run"
-cleanup() {
-    wineserver -k > /dev/null 2>&1 || true
-    stop_fake_server "$run"
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2> /dev/null
-}
-trap cleanup EXIT
+trap 'stop_everything "$run"' EXIT
 start_fake_server "$run" || exit 1
 headless=0
 if [ -z "${DISPLAY:-}" ]; then

@@ -15,12 +15,7 @@ build "$out/test" localhost || { echo "test build failed"; exit 1; }
 run="$out/test/run"
 rm -rf "$run"
 mkdir -p "$run"
-cleanup() {
-    wineserver -k > /dev/null 2>&1 || true
-    stop_fake_server "$run"
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2> /dev/null
-}
-trap cleanup EXIT
+trap 'stop_everything "$run"' EXIT
 start_fake_server "$run" || exit 1
 start_display "$run" || exit 1
 make_prefix "$run/prefix"

@@ -63,3 +63,11 @@ make_prefix() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" /d "Open Sans" /f > /dev/null 2>&1
     wineserver -w
 }
+
+# Ends what a run started: Wine, the fake server with its trusted CA, and the private display.
+stop_everything() {
+    wineserver -k > /dev/null 2>&1 || true
+    stop_fake_server "$1"
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2> /dev/null
+    return 0
+}
