@@ -26,9 +26,15 @@ wine "$out/test/tests/suporte_tests.exe" --no-version --test-case="the brushes h
     > "$run/warm-up.log" 2>&1
 
 export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out/test" HALVOREN_RELEASE="$out/release"
+# The drawing tests leave the screens they render here; the README shows some of them.
+mkdir -p "$run/review"
+export HALVOREN_REVIEW="Z:$run/review"
 status=0
 echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== end-to-end and tool tests (pytest)"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
+for screen in home credits history; do
+    [ -f "$run/review/$screen.bmp" ] && convert "$run/review/$screen.bmp" "$top/docs/screenshots/$screen.png"
+done
 exit $status
