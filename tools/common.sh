@@ -38,7 +38,7 @@ start_fake_server() {
 
 stop_fake_server() {
     "$top/server/stop.sh" "$1" > /dev/null 2>&1 || true
-    "$top/server/trust_ca.sh" remove > /dev/null 2>&1 || true
+    "$top/server/trust_ca.sh" remove "$1" > /dev/null 2>&1 || true
 }
 
 # A private X display on Xvfb; sets DISPLAY and xvfb_pid.

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Usage: tools/dev-test.sh BUILD_DIR [CTEST_REGEX] [-- PYTEST_ARGS...]
+# A developer's quick run, isolated from any other run on the machine: it enters a private network
+# namespace (so its fake server owns port 443 of its own loopback), builds the test program in
+# BUILD_DIR, reuses the certificates and the Wine prefix kept there, and runs the CTest cases whose
+# names match CTEST_REGEX (all when empty), then pytest with PYTEST_ARGS when given.
+set -uo pipefail
+[ $# -ge 1 ] || { sed -n 2,6p "$0"; exit 2; }
+if [ -z "${HALVOREN_NETNS:-}" ]; then
+    exec env HALVOREN_NETNS=1 unshare -n "$0" "$@"
+fi
+ip link set lo up
+source "$(dirname "$0")/common.sh"
+out=$(mkdir -p "$1" && cd "$1" && pwd)
+shift
+regex=${1:-}
+[ $# -gt 0 ] && shift
+[ "${1:-}" = "--" ] && shift
+build "$out" localhost || exit 1
+run="$out/run"
+mkdir -p "$run"
+[ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
+"$top/server/trust_ca.sh" install "$run"
+"$top/server/start.sh" "$run" > /dev/null || exit 1
+trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill $xvfb_pid 2> /dev/null' EXIT
+start_display "$run" || exit 1
+export WINEPREFIX="$run/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -d "$WINEPREFIX/drive_c" ] || make_prefix "$WINEPREFIX"
+wineserver -p
+wine "$out/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
+    > "$run/warm-up.log" 2>&1
+mkdir -p "$run/review"
+export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out" HALVOREN_REVIEW="Z:$run/review"
+status=0
+(cd "$out" && ctest --output-on-failure --timeout 120 ${regex:+-R "$regex"}) || status=1
+if [ $# -gt 0 ]; then
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@" || status=1
+fi
+exit $status
