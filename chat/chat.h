@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+// The last chat text the list was built from; emptied when the session view changes.
+extern char chat_previous[];
 void chat_poll();
 void chat_submit();
 void chat_measure_row(MEASUREITEMSTRUCT *item);

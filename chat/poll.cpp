@@ -2,3 +2,4 @@
 #include "chat.h"
 
 void chat_poll() {}
+char chat_previous[100000];

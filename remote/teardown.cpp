@@ -2,3 +2,4 @@
 #include "remote.h"
 
 void remote_disconnect() {}
+void remote_reset() {}

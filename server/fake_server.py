@@ -16,6 +16,7 @@ Control API (all bodies JSON unless noted):
         "delay_ms": 0, "close": false, "count": null}
   GET  /__fake/last       -> the latest logged request as raw bytes: "METHOD PATH\r\n",
                              each header "Name: value\r\n", "\r\n", then the body
+  GET  /__fake/raw        -> every logged request as /last gives it, in arrival order
   GET  /__fake/count      -> the number of logged requests, as decimal text
   GET  /__fake/log        -> [{"method", "path", "version", "headers": [[n, v], ...],
                                "body_b64", "conn", "time"}, ...] in arrival order
@@ -345,7 +346,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_answer(Answer(status, [("Content-Type", "application/json")], body))
 
     def control(self, name, body):
-        expected = {"ping": "GET", "log": "GET", "last": "GET", "count": "GET", "reset": "POST",
+        expected = {"ping": "GET", "log": "GET", "last": "GET", "raw": "GET", "count": "GET", "reset": "POST",
                     "clear_log": "POST", "script": "POST"}
         if name not in expected:
             self.send_json(404, {"erro": "unknown control %r" % name})
@@ -358,16 +359,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_answer(Answer(200, [("Content-Type", "text/plain")], b"ok"))
         elif name == "log":
             self.send_json(200, state.log_snapshot())
-        elif name == "last":
-            # The latest request as plain bytes, for clients that read no JSON (the C++ tests).
+        elif name in ("last", "raw"):
+            # Requests as plain bytes, for clients that read no JSON (the C++ tests): the latest, or
+            # every one in arrival order.
             log = state.log_snapshot()
             if not log:
                 self.send_answer(Answer(404, [("Content-Type", "text/plain")], b"none"))
                 return
-            e = log[-1]
-            head = "%s %s\r\n" % (e["method"], e["path"])
-            head += "".join("%s: %s\r\n" % (n, v) for n, v in e["headers"]) + "\r\n"
-            raw = head.encode("latin-1", "replace") + base64.b64decode(e["body_b64"])
+            raw = b"".join(raw_request(e) for e in (log[-1:] if name == "last" else log))
             self.send_answer(Answer(200, [("Content-Type", "application/octet-stream")], raw))
         elif name == "count":
             self.send_answer(Answer(200, [("Content-Type", "text/plain")],
@@ -390,6 +389,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return
             state.add(method, path, answer, count)
             self.send_json(200, {"ok": True})
+
+
+def raw_request(e):
+    head = "%s %s\r\n" % (e["method"], e["path"])
+    head += "".join("%s: %s\r\n" % (n, v) for n, v in e["headers"]) + "\r\n"
+    return head.encode("latin-1", "replace") + base64.b64decode(e["body_b64"])
 
 
 class FakeServer(http.server.ThreadingHTTPServer):

@@ -65,6 +65,8 @@ void fake_script(const char *method, const char *path, int status, const char *h
 
 int fake_last(char *out, int size) { return control(L"GET", L"/__fake/last", "", 0, out, size); }
 
+int fake_log(char *out, int size) { return control(L"GET", L"/__fake/raw", "", 0, out, size); }
+
 int fake_count() {
     char b[32];
     if (control(L"GET", L"/__fake/count", "", 0, b, sizeof b) < 0) return -1;

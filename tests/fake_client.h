@@ -9,5 +9,7 @@ void fake_script(const char *method, const char *path, int status, const char *h
                  int body_length, int delay_ms = 0, int close = 0, int count = 0);
 // The latest logged request as raw bytes (request line, headers, blank line, body); its length, or -1.
 int fake_last(char *out, int size);
+// Every logged request in arrival order, each as fake_last gives it; the length, or -1.
+int fake_log(char *out, int size);
 // How many requests the server logged since the last reset.
 int fake_count();

@@ -1,0 +1,553 @@
+// The ticket's life as the queue poll sees it: scripted answers drive idle, waiting, in service and
+// back, with the screen, the timers, the sound and the elapsed time checked after each refresh; and
+// the request, cancel and close actions with the exact bytes they send.
+#include "harness.h"
+#include "fake_client.h"
+#include "../chat/chat.h"
+#include "../assets/assets.h"
+#include <mmsystem.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const char queue_path[] = "/suporte/avulso/api/conta/atendimento";
+const char cancel_path[] = "/suporte/avulso/api/conta/atendimento/cancelar";
+const char close_path[] = "/suporte/api/finalizar/cliente";
+
+void answer(const char *method, const char *path, int status, const char *body) {
+    fake_script(method, path, status, "[[\"Content-Type\", \"application/json\"]]", body, (int)strlen(body));
+}
+
+void queue_says(const char *body, int status = 200) { answer("GET", queue_path, status, body); }
+
+// Signs in through the real form, then stops timer 1 so only the test's own refreshes run.
+void sign_in(const char *queue_body) {
+    ensure_started();
+    fake_reset();
+    answer("POST", "/suporte/avulso/api/conta/login", 200, "{\"token\":\"tok-1\"}");
+    queue_says(queue_body);
+    SetWindowTextW(loginName, L"ana@exemplo.com");
+    SetWindowTextW(loginPass, L"segredo1");
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    REQUIRE(logged == 1);
+    KillTimer(window, queue_timer);
+}
+
+void refresh() {
+    busy = 1;
+    account_queue_refresh();
+    busy = 0;
+}
+
+int shown(HWND c) { return (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+int says(HWND c, const wchar_t *text) {
+    wchar_t now[256];
+    GetWindowTextW(c, now, 256);
+    return wcscmp(now, text) == 0;
+}
+
+// KillTimer tells whether the timer ran; a running one is armed again with its period.
+int timer_running(UINT_PTR id, int period) {
+    if (!KillTimer(window, id)) return 0;
+    SetTimer(window, id, period, nullptr);
+    return 1;
+}
+
+SIZE window_size() {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+unsigned long long file_time(int y, int mo, int d, int h, int mi, int s) {
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)y, st.wMonth = (WORD)mo, st.wDay = (WORD)d, st.wHour = (WORD)h, st.wMinute = (WORD)mi,
+    st.wSecond = (WORD)s;
+    FILETIME t;
+    SystemTimeToFileTime(&st, &t);
+    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
+unsigned long long clock_now() {
+    FILETIME t;
+    GetSystemTimeAsFileTime(&t);
+    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
+
+} // namespace
+
+namespace {
+struct played_call {
+    LPCWSTR sound;
+    DWORD flags;
+};
+played_call plays[64];
+int play_count, play_result = 1;
+BOOL WINAPI record_play(LPCWSTR sound, HMODULE module, DWORD flags) {
+    CHECK(module == nullptr);
+    if (play_count < 64) plays[play_count] = {sound, flags};
+    play_count++;
+    return play_result;
+}
+} // namespace
+
+TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
+    sign_in("{\"id\":0,\"saldo\":2}");
+    CHECK(says(info, L"Cada atendimento utiliza 1 crédito."));
+    CHECK(says(action, L"Solicitar suporte"));
+    CHECK(IsWindowEnabled(action));
+    CHECK(balance_known == 1);
+    CHECK(account_balance == 2);
+    CHECK(!timer_running(elapsed_timer, 1000));
+
+    // Waiting, seen from the credits tab: back to home with the position and the waiting time.
+    dashboard_open(1);
+    queue_says("{\"id\":41,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":3,\"criado_em\":\"2024-05-01T12:00:00-03:00\"}");
+    refresh();
+    CHECK(account_waiting == 1);
+    CHECK(dashboard_tab == 0);
+    CHECK(says(info, L"Posição na fila: 3"));
+    CHECK(says(action, L"Cancelar chamado"));
+    CHECK(accepted_at == file_time(2024, 5, 1, 12, 0, 0));
+    CHECK(shown(elapsed_label));
+    CHECK(!shown(problem));
+    RECT r = child_rect(elapsed_label);
+    CHECK(r.left == 122);
+    CHECK(r.top == 194);
+    CHECK(r.right - r.left == 245);
+    wchar_t label[64];
+    GetWindowTextW(elapsed_label, label, 64);
+    CHECK(wcsncmp(label, L"Tempo de espera: ", 17) == 0);
+    CHECK(timer_running(elapsed_timer, 1000));
+
+    // The same position again rewrites nothing.
+    SetWindowTextW(info, L"marca");
+    refresh();
+    CHECK(says(info, L"marca"));
+    queue_says("{\"id\":41,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":1,\"criado_em\":\"2024-05-01T12:00:00Z\"}");
+    refresh();
+    CHECK(says(info, L"Posição na fila: 1"));
+
+    // Taken by a technician: the session view for that ticket, counting from the service start.
+    queue_says("{\"id\":41,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\",\"chamado_em\":\"2024-05-01T12:30:05.123Z\"}");
+    refresh();
+    CHECK(chat_ticket == 41);
+    CHECK(account_waiting == 0);
+    CHECK(audible == 0);
+    CHECK(says(chat_heading, L"Chamado #41"));
+    CHECK(accepted_at == file_time(2024, 5, 1, 12, 30, 5));
+    HWND session[] = {chat_heading, elapsed_label, status_badge, ticket_action, chat_title, chat_history, chat_input,
+                      chat_send, login_header};
+    for (HWND c : session) CHECK(shown(c));
+    HWND dashboard[] = {problem, description_hint, action, info, banner, navigation[0], buy_button};
+    for (HWND c : dashboard) CHECK(!shown(c));
+    CHECK(window_size().cx == 567);
+    CHECK(window_size().cy == 378);
+    r = child_rect(elapsed_label);
+    CHECK(r.left == 24);
+    CHECK(r.top == 116);
+    GetWindowTextW(elapsed_label, label, 64);
+    CHECK(wcsncmp(label, L"Tempo: ", 7) == 0);
+    CHECK(says(action, L"Solicitar suporte"));
+    CHECK(timer_running(chat_timer, 1000));
+    CHECK(timer_running(remote_timer, 700));
+    CHECK(timer_running(elapsed_timer, 1000));
+
+    // Finished: the view closes, the dashboard size returns and the ticket becomes the history entry.
+    queue_says("{\"id\":41,\"saldo\":1,\"estado\":\"CONCLUIDO\"}");
+    refresh();
+    CHECK(chat_ticket == 0);
+    CHECK(window_size().cy == 404);
+    CHECK(recent_ticket == 41);
+    CHECK(recent_cancelled == 0);
+    CHECK(says(info, L"Atendimento finalizado."));
+    CHECK(accepted_at == 0);
+    CHECK(shown(problem));
+    CHECK(shown(navigation[0]));
+    CHECK(!shown(elapsed_label));
+    CHECK(!timer_running(chat_timer, 1000));
+    CHECK(!timer_running(remote_timer, 700));
+    CHECK(!timer_running(elapsed_timer, 1000));
+}
+
+TEST_CASE("failures keep the ticket and the view and write their text once") {
+    sign_in("{\"id\":0,\"saldo\":1}");
+    // A failure of the very first kind after a good refresh, then a second one that writes nothing.
+    queue_says("{}", 503);
+    refresh();
+    CHECK(says(info, L"Não foi possível consultar a fila."));
+    CHECK(balance_known == 0);
+    CHECK(!IsWindowEnabled(action));
+    SetWindowTextW(info, L"marca");
+    refresh();
+    CHECK(says(info, L"marca"));
+    // Recovery rewrites the idle text and the caption although neither changed.
+    SetWindowTextW(action, L"x");
+    queue_says("{\"id\":0,\"saldo\":1}");
+    refresh();
+    CHECK(says(info, L"Cada atendimento utiliza 1 crédito."));
+    CHECK(says(action, L"Solicitar suporte"));
+    CHECK(IsWindowEnabled(action));
+
+    // A failure during service leaves the view, its timers and the count alone.
+    queue_says("{\"id\":7,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
+    refresh();
+    REQUIRE(chat_ticket == 7);
+    unsigned long long start = accepted_at;
+    CHECK(start != 0);
+    queue_says("", 500);
+    refresh();
+    CHECK(chat_ticket == 7);
+    CHECK(accepted_at == start);
+    CHECK(window_size().cy == 378);
+    CHECK(timer_running(chat_timer, 1000));
+    CHECK(timer_running(elapsed_timer, 1000));
+    // No timestamp in the answer: the client's start carries on while nothing changes.
+    queue_says("{\"id\":7,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
+    refresh();
+    CHECK(accepted_at == start);
+}
+
+TEST_CASE("the first refresh after sign-in may fail and odd answers read safely") {
+    ensure_started();
+    fake_reset();
+    answer("POST", "/suporte/avulso/api/conta/login", 200, "{\"token\":\"tok-1\"}");
+    queue_says("", 502);
+    SetWindowTextW(loginName, L"ana@exemplo.com");
+    SetWindowTextW(loginPass, L"segredo1");
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    REQUIRE(logged == 1);
+    KillTimer(window, queue_timer);
+    CHECK(says(info, L"Não foi possível consultar a fila."));
+    CHECK(!IsWindowEnabled(action));
+
+    // In service with id 0: no view, but the home tab comes back.
+    queue_says("{\"saldo\":3,\"estado\":\"EM_ATENDIMENTO\"}");
+    dashboard_open(2);
+    refresh();
+    CHECK(chat_ticket == 0);
+    CHECK(dashboard_tab == 0);
+
+    // Both end states: the history entry is marked cancelled.
+    queue_says("{\"id\":9,\"saldo\":3,\"a\":\"CONCLUIDO\",\"b\":\"CANCELADO\"}");
+    refresh();
+    CHECK(recent_ticket == 9);
+    CHECK(recent_cancelled == 1);
+
+    // Waiting without a position shows 0; a missing id never rings.
+    queue_says("{\"saldo\":3,\"estado\":\"AGUARDANDO\"}");
+    refresh();
+    CHECK(says(info, L"Posição na fila: 0"));
+    CHECK(audible == 0);
+    // An unreadable creation time counts from the client's clock.
+    CHECK(accepted_at != 0);
+    CHECK(accepted_at <= clock_now());
+}
+
+TEST_CASE("timestamps are read as UTC from nineteen exact characters") {
+    ensure_started();
+    struct { const char *text; unsigned long long expected; } cases[] = {
+        {"{\"criado_em\":\"2024-05-01T12:00:00-03:00\"}", file_time(2024, 5, 1, 12, 0, 0)},
+        {"{\"criado_em\" : \"1999-12-31T23:59:59\"}", file_time(1999, 12, 31, 23, 59, 59)},
+        {"{\"criado_em\":\"2024-02-29T00:00:00.5Z\"}", file_time(2024, 2, 29, 0, 0, 0)},
+        {"{\"criado_em\":2024}", 0},
+        {"{\"criado_em\":\"2024-05-01 12:00:00\"}", 0},
+        {"{\"criado_em\":\"2024-05-01T12:0a:00\"}", 0},
+        {"{\"criado_em\":\"2024-13-01T12:00:00\"}", 0},
+        {"{\"criado_em\":\"2023-02-29T12:00:00\"}", 0},
+        {"{\"criado_em\":\"2024-05-01T12:00\"}", 0},
+        {"{\"outro\":\"2024-05-01T12:00:00\"}", 0},
+    };
+    for (auto &c : cases) {
+        memset(response, 0, 256);
+        strcpy(response, c.text);
+        CAPTURE(c.text);
+        CHECK(ticket_start("\"criado_em\"") == c.expected);
+    }
+}
+
+TEST_CASE("the elapsed time has two or three hour digits, stops at 999:59:59 and never goes negative") {
+    ensure_started();
+    const unsigned long long second = 10000000;
+    struct { long long seconds; int waiting; const wchar_t *text; } cases[] = {
+        {3599, 0, L"Tempo: 00:59:59"},
+        {3600, 0, L"Tempo: 01:00:00"},
+        {187, 1, L"Tempo de espera: 00:03:07"},
+        {359999, 0, L"Tempo: 99:59:59"},
+        {360000, 0, L"Tempo: 100:00:00"},
+        {3600000, 0, L"Tempo: 999:59:59"},
+        {-3600, 0, L"Tempo: 00:00:00"},
+    };
+    for (auto &c : cases) {
+        // A second of slack either way for the clock moving between here and the label.
+        unsigned long long now = clock_now();
+        accepted_at = c.seconds >= 0 ? now - c.seconds * second - second / 4 : now + (unsigned long long)(-c.seconds) * second;
+        client_waiting = c.waiting;
+        update_elapsed();
+        CAPTURE(c.seconds);
+        CHECK(says(elapsed_label, c.text));
+    }
+    accepted_at = 0;
+    client_waiting = 1;
+    update_elapsed();
+    CHECK(says(elapsed_label, L"Tempo: --:--:--"));
+}
+
+TEST_CASE("a request sends the description as typed and rings at once for a waiting ticket") {
+    sign_in("{\"id\":0,\"saldo\":1}");
+    SetWindowTextW(problem, L"Impressora \"HP\" \\ não\r\nliga  ");
+    answer("POST", queue_path, 201, "{\"id\":55,\"status\":\"AGUARDANDO\"}");
+    queue_says("{\"id\":55,\"saldo\":1,\"estado\":\"AGUARDANDO\",\"posicao\":2}");
+    int before = fake_count();
+    play_sound_hook = record_play;
+    play_count = 0;
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    // Rung from the request's own answer; the refresh that follows sees the same id and stays quiet.
+    CHECK(play_count == 1);
+    play_sound_hook = nullptr;
+    CHECK(fake_count() == before + 2);
+    // The request is the first of the two; fake_last holds the refresh, so ask the log for both.
+    char log[65536];
+    int n = fake_log(log, sizeof log);
+    REQUIRE(n > 0);
+    CHECK(strstr(log, "{\"descricao\":\"Impressora \\\"HP\\\" \\\\ n\xc3\xa3o\\u000d\\u000aliga  \"}") != nullptr);
+    CHECK(account_waiting == 1);
+    CHECK(says(action, L"Cancelar chamado"));
+    CHECK(says(problem, L"Impressora \"HP\" \\ não\r\nliga  "));
+
+    // Cancelling sends the bare number; a refusal with 409 shows nothing.
+    answer("POST", cancel_path, 409, "{}");
+    answer_box(IDOK);
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    CHECK(inside_box::ran == 0);
+    CHECK(fake_count() == before + 4);
+    n = fake_log(log, sizeof log);
+    CHECK(strstr(log, "POST /suporte/avulso/api/conta/atendimento/cancelar") != nullptr);
+    CHECK(strstr(log, "\r\n\r\n{\"id\":55}") != nullptr);
+
+    // Any other answer is reported before the refresh.
+    answer("POST", cancel_path, 500, "{}");
+    answer_box(IDOK);
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    CHECK(box_says(L"Não foi possível confirmar a operação. Confira a situação na fila."));
+    CHECK(wcscmp(box_caption, L"Halvoren Zivavoz") == 0);
+    CHECK(fake_count() == before + 6);
+}
+
+TEST_CASE("an empty or blank description is sent as it is") {
+    sign_in("{\"id\":0,\"saldo\":3}");
+    answer("POST", queue_path, 200, "{\"id\":0}");
+    const wchar_t *texts[] = {L"", L"   "};
+    const char *bodies[] = {"\r\n\r\n{\"descricao\":\"\"}", "\r\n\r\n{\"descricao\":\"   \"}"};
+    for (int i = 0; i < 2; i++) {
+        SetWindowTextW(problem, texts[i]);
+        SendMessageW(window, WM_COMMAND, 1, 0);
+        char log[65536];
+        REQUIRE(fake_log(log, sizeof log) > 0);
+        // The latest request is the refresh; the one before it is the request.
+        const char *request = nullptr;
+        for (const char *p = strstr(log, "POST /suporte/avulso/api/conta/atendimento\r\n"); p;
+             p = strstr(p + 1, "POST /suporte/avulso/api/conta/atendimento\r\n"))
+            request = p;
+        REQUIRE(request != nullptr);
+        CHECK(strstr(request, bodies[i]) != nullptr);
+    }
+}
+
+TEST_CASE("without credit the request button opens the credits tab and sends nothing") {
+    sign_in("{\"id\":0,\"saldo\":0}");
+    int before = fake_count();
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    CHECK(fake_count() == before);
+    CHECK(dashboard_tab == 1);
+    CHECK(shown(package_buttons[0]));
+}
+
+TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
+    sign_in("{\"id\":12,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
+    REQUIRE(chat_ticket == 12);
+    int before = fake_count();
+    answer_box(IDNO);
+    SendMessageW(window, WM_COMMAND, 7, 0);
+    CHECK(inside_box::ran == 1);
+    CHECK(wcscmp(box_caption, L"Desconectar") == 0);
+    CHECK(fake_count() == before);
+    CHECK(chat_ticket == 12);
+
+    // 404 asks for a newer portal; the view stays while the server still says in service.
+    answer("POST", close_path, 404, "");
+    answer_box(IDOK);
+    busy = 1;
+    disconnect_ticket(12);
+    busy = 0;
+    CHECK(box_says(L"Atualize o portal de suporte para usar Desconectar."));
+    char log[65536];
+    fake_log(log, sizeof log);
+    CHECK(strstr(log, "POST /suporte/api/finalizar/cliente") != nullptr);
+    CHECK(strstr(log, "\r\n\r\ncsrf=tok-1&chamado=12") != nullptr);
+    CHECK(strstr(log, "Content-Type: application/x-www-form-urlencoded") != nullptr);
+    CHECK(chat_ticket == 12);
+
+    // A dropped connection.
+    fake_script("POST", close_path, 200, "[]", "", 0, 0, 1);
+    answer_box(IDOK);
+    busy = 1;
+    disconnect_ticket(12);
+    busy = 0;
+    CHECK(box_says(L"Não foi possível confirmar o encerramento. Confira o status do chamado."));
+
+    // Accepted, and the next poll no longer sees the ticket in service.
+    answer("POST", close_path, 200, "{}");
+    queue_says("{\"id\":12,\"saldo\":0,\"estado\":\"CONCLUIDO\"}");
+    answer_box(IDOK);
+    busy = 1;
+    disconnect_ticket(12);
+    busy = 0;
+    CHECK(inside_box::ran == 0);
+    CHECK(chat_ticket == 0);
+    CHECK(recent_ticket == 12);
+}
+
+TEST_CASE("a second ticket's view starts empty and rebuilds from its first poll") {
+    sign_in("{\"id\":20,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
+    REQUIRE(chat_ticket == 20);
+    SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)L"x");
+    SetWindowTextW(chat_input, L"rascunho");
+    strcpy(chat_previous, "Técnico: olá\n");
+    queue_says("{\"id\":21,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
+    refresh();
+    CHECK(chat_ticket == 21);
+    CHECK(says(chat_heading, L"Chamado #21"));
+    CHECK(GetWindowTextLengthW(chat_input) == 0);
+    CHECK(chat_previous[0] == 0);
+    CHECK(window_size().cy == 378);
+}
+
+
+TEST_CASE("the calling sound rings once per ticket id, from memory, and stops when the window closes") {
+    play_sound_hook = record_play;
+    sign_in("{\"id\":0,\"saldo\":1}");
+    queue_says("{\"id\":301,\"saldo\":1,\"estado\":\"AGUARDANDO\",\"posicao\":1}");
+    for (int i = 0; i < 20; i++) refresh();
+    REQUIRE(play_count == 1);
+    CHECK(plays[0].sound == (LPCWSTR)calling_wave);
+    CHECK(plays[0].flags == (SND_MEMORY | SND_ASYNC | SND_NODEFAULT));
+    CHECK(audible == 1);
+
+    // Cancelled: stopped once; a new request rings its new id.
+    queue_says("{\"id\":301,\"saldo\":1,\"estado\":\"CANCELADO\"}");
+    refresh();
+    refresh();
+    REQUIRE(play_count == 2);
+    CHECK(plays[1].sound == nullptr);
+    CHECK(plays[1].flags == 0);
+    CHECK(audible == 0);
+    // The same id waiting again later does not ring a second time.
+    queue_says("{\"id\":301,\"saldo\":1,\"estado\":\"AGUARDANDO\",\"posicao\":1}");
+    refresh();
+    CHECK(play_count == 2);
+    queue_says("{\"id\":302,\"saldo\":1,\"estado\":\"AGUARDANDO\",\"posicao\":1}");
+    refresh();
+    CHECK(play_count == 3);
+    // Ids of 0 or less never ring.
+    int before = play_count;
+    ring_account_ticket(302);
+    ring_account_ticket(0);
+    ring_account_ticket(-5);
+    CHECK(play_count == before);
+
+    // A refused start is not retried for that id.
+    stop_alert();
+    play_result = 0;
+    before = play_count;
+    ring_account_ticket(303);
+    CHECK(play_count == before + 1);
+    CHECK(audible == 0);
+    ring_account_ticket(303);
+    CHECK(play_count == before + 1);
+
+    play_result = 1;
+    ring_account_ticket(304);
+    REQUIRE(audible == 1);
+    before = play_count;
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    CHECK(play_count == before + 1);
+    CHECK(plays[before].sound == nullptr);
+    CHECK(audible == 0);
+    play_sound_hook = nullptr;
+}
+
+namespace {
+unsigned seed = 12345;
+unsigned next_random() {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    return seed;
+}
+
+const char *pieces[] = {"{", "}", "\"id\":", "\"id\" : ", "\"saldo\":", "\"posicao\":", "\"AGUARDANDO\"",
+                        "\"EM_ATENDIMENTO\"", "\"CONCLUIDO\"", "\"CANCELADO\"", "\"criado_em\":\"",
+                        "\"chamado_em\":\"", "2024-05-01T12:00:00", "9999-99-99T99:99:99", "\"", ",", "7", "0",
+                        "-3", "4294967296", "999999999999", "null", "true", "\\u0000", "AGUARDANDO", ":::"};
+
+// An answer made of protocol pieces and noise, sometimes huge, sometimes with NUL bytes.
+int garbage(char *out, int size) {
+    int n = 0, count = (int)(next_random() % 24);
+    for (int i = 0; i < count; i++) {
+        const char *p = (next_random() % 5) ? pieces[next_random() % (sizeof pieces / sizeof *pieces)] : nullptr;
+        if (p) {
+            for (; *p && n < size; p++) out[n++] = *p;
+        } else {
+            int noise = (int)(next_random() % 16);
+            for (int k = 0; k < noise && n < size; k++) out[n++] = (char)next_random();
+        }
+    }
+    if (next_random() % 20 == 0)
+        for (; n < size; n++) out[n] = "\"AGUARDANDO\"\"id\":12"[n % 17];
+    return n;
+}
+
+// The screen must be one of the queue's states: unavailable, idle, waiting or in service.
+void check_consistent() {
+    wchar_t text[256];
+    GetWindowTextW(info, text, 256);
+    if (chat_ticket) {
+        CHECK(chat_ticket > 0);
+        CHECK(shown(chat_history));
+        CHECK(!shown(info));
+        CHECK(window_size().cy == 378);
+        return;
+    }
+    CHECK(window_size().cy == 404);
+    CHECK(!shown(chat_history));
+    if (!balance_known) {
+        CHECK(!IsWindowEnabled(action));
+        CHECK(wcscmp(text, L"Não foi possível consultar a fila.") == 0);
+    } else if (account_waiting) {
+        CHECK(IsWindowEnabled(action));
+        CHECK(wcsncmp(text, L"Posição na fila: ", 17) == 0);
+        CHECK(says(action, L"Cancelar chamado"));
+    } else {
+        CHECK(IsWindowEnabled(action));
+        CHECK((wcscmp(text, L"Cada atendimento utiliza 1 crédito.") == 0 || wcscmp(text, L"Atendimento finalizado.") == 0));
+        CHECK(says(action, L"Solicitar suporte"));
+    }
+}
+} // namespace
+
+TEST_CASE("garbage, huge and contradictory queue answers always leave one of the queue's states") {
+    sign_in("{\"id\":0,\"saldo\":1}");
+    static char body[600000];
+    const int statuses[] = {200, 200, 200, 200, 500, 302, 404};
+    for (int round = 0; round < 150; round++) {
+        int n = garbage(body, (next_random() % 8 == 0) ? (int)sizeof body : 2048);
+        fake_script("GET", queue_path, statuses[next_random() % 7], "[]", body, n);
+        refresh();
+        CAPTURE(round);
+        check_consistent();
+    }
+}
