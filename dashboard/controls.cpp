@@ -123,6 +123,8 @@ static void draw_session_header(const DRAWITEMSTRUCT *item) {
 }
 
 static void draw_status_badge(const DRAWITEMSTRUCT *item) {
+    // The parent does not paint under its children, so the pill's corners need the page colour.
+    FillRect(item->hDC, &item->rcItem, paper_brush);
     rounded(item->hDC, &item->rcItem, tint_brush, 26);
     dashboard_text(item->hDC, L"●  Em atendimento", strong_font, red_text, &item->rcItem, 1);
 }

@@ -2,6 +2,7 @@
 //   probe origin TITLE   client origin of the top-level window in screen pixels: "x y"
 //   probe focus TITLE    the control with the keyboard focus in that window's thread:
 //                        "class x y w h id" in the window's client coordinates, or "none"
+//   probe texts TITLE    every child control, one per line: "id visible|hidden enabled|disabled text"
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -33,6 +34,17 @@ int wmain(int argc, wchar_t **argv) {
         GetClassNameA(info.hwndFocus, name, sizeof name);
         printf("%s %ld %ld %ld %ld %d\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top,
                GetDlgCtrlID(info.hwndFocus));
+        return 0;
+    }
+    if (wcscmp(argv[1], L"texts") == 0) {
+        for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t text[512];
+            GetWindowTextW(c, text, 512);
+            char utf8[1600];
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+            printf("%d %s %s %s\n", GetDlgCtrlID(c), IsWindowVisible(c) ? "visible" : "hidden",
+                   IsWindowEnabled(c) ? "enabled" : "disabled", utf8);
+        }
         return 0;
     }
     return 2;

@@ -1,0 +1,111 @@
+"""A whole attendance in the real window against the fake server: sign in, request support, wait in
+the queue, the session view counting, closing it after the question, and the history card."""
+
+import datetime
+import json
+import os
+
+from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, probe, run, screenshot,
+                      type_text, wait_for)
+
+QUEUE = "/suporte/avulso/api/conta/atendimento"
+
+
+def texts():
+    """Child controls as {id: [(visible, enabled, text), ...]} (static labels share id 0)."""
+    found = {}
+    for line in probe("texts", TITLE).splitlines():
+        parts = line.split(" ", 3)
+        if len(parts) < 3:
+            continue
+        found.setdefault(int(parts[0]), []).append((parts[1] == "visible", parts[2] == "enabled",
+                                                    parts[3] if len(parts) > 3 else ""))
+    return found
+
+
+def showing(text):
+    return any(v and t == text for controls in texts().values() for v, _, t in controls)
+
+
+def showing_prefix(prefix):
+    for controls in texts().values():
+        for v, _, t in controls:
+            if v and t.startswith(prefix):
+                return t
+    return None
+
+
+def click(x, y):
+    ox, oy = client_origin()
+    run(["xdotool", "mousemove", str(ox + x), str(oy + y), "click", "1"])
+
+
+def iso(seconds_ago):
+    t = datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(seconds=seconds_ago)
+    return t.strftime("%Y-%m-%dT%H:%M:%S") + "-03:00"
+
+
+def answer(fake, method, path, status, obj, count=None):
+    fake.script(method, path, status, [("Content-Type", "application/json")], json.dumps(obj),
+                count=count)
+
+
+def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
+    answer(fake, "GET", "/suporte/avulso/api/presenca", 200, {"online": 1})
+    answer(fake, "POST", "/suporte/avulso/api/conta/login", 200, {"token": "tok-e2e"})
+    answer(fake, "GET", QUEUE, 200, {"id": 0, "saldo": 2})
+    program = launch()
+    window_id = program.window()
+    assert window_id
+    assert wait_for(lambda: probe("focus", TITLE).startswith("Edit"), 10)
+    type_text("ana@exemplo.com")
+    key("Tab")
+    type_text("segredo1")
+    key("Return")
+    assert wait_for(lambda: showing("Cada atendimento utiliza 1 crédito."), 10), texts()
+
+    # Request support: the queue answers with the position and the creation time.
+    answer(fake, "POST", QUEUE, 201, {"id": 77, "status": "AGUARDANDO"})
+    answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 2, "status": "AGUARDANDO", "posicao": 2,
+                                     "criado_em": iso(65)})
+    click(122 + 122, 238 + 10)
+    assert wait_for(lambda: showing("Posição na fila: 2"), 10), texts()
+    assert wait_for(lambda: showing("Cancelar chamado"), 5)
+    waited = wait_for(lambda: showing_prefix("Tempo de espera: 00:01:"), 5)
+    assert waited, texts()
+    x, y, w, h = geometry(window_id)
+    screenshot(os.path.join(SCREENSHOTS, "fila.png"), x, y, w, h)
+    requests = [r for r in fake.log() if r["method"] == "POST" and r["path"] == QUEUE]
+    assert requests and requests[0]["body"] == b'{"descricao":""}'
+
+    # A technician takes it: the session view, counting from the service start.
+    answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 1, "status": "EM_ATENDIMENTO",
+                                     "chamado_em": iso(125)})
+    assert wait_for(lambda: showing("Chamado #77"), 10), texts()
+    assert wait_for(lambda: showing_prefix("Tempo: 00:02:"), 5), texts()
+    assert wait_for(lambda: geometry(window_id)[3] == 378, 5)
+    first = showing_prefix("Tempo: ")
+    assert wait_for(lambda: showing_prefix("Tempo: ") != first, 3), "the count does not advance"
+    x, y, w, h = geometry(window_id)
+    screenshot(os.path.join(SCREENSHOTS, "atendimento.png"), x, y, w, h)
+
+    # "Desconectar" asks first; No is the default, so Yes is chosen on purpose.
+    answer(fake, "POST", "/suporte/api/finalizar/cliente", 200, {})
+    click(341 + 93, 66 + 17)
+    box = program.window("Desconectar", timeout=10)
+    assert box, "no question"
+    bx, by, bw, bh = geometry(box)
+    screenshot(str(tmp_path / "pergunta.png"), bx, by, bw, bh)
+    answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 1, "status": "CONCLUIDO"})
+    key("shift+Tab")
+    key("space")
+    assert wait_for(lambda: geometry(window_id)[3] == 404, 10)
+    assert wait_for(lambda: showing("Atendimento finalizado."), 5), texts()
+    closes = [r for r in fake.log() if r["path"] == "/suporte/api/finalizar/cliente"]
+    assert len(closes) == 1
+    assert closes[0]["body"] == b"csrf=tok-e2e&chamado=77"
+    x, y, w, h = geometry(window_id)
+    screenshot(os.path.join(SCREENSHOTS, "historico.png"), x, y, w, h)
+
+    key("alt+F4")
+    assert program.wait() == 0
