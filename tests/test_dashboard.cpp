@@ -1,0 +1,197 @@
+// Which controls each tab and view shows, the window's dashboard size against the screen edges, the
+// partial repaints of the balance and history, the support-presence indicator, and steady polling
+// that writes and repaints nothing.
+#include "harness.h"
+#include "fake_client.h"
+#include <initializer_list>
+#include <string.h>
+
+namespace {
+
+int shown(HWND c) { return (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void answer(const char *method, const char *path, int status, const char *body) {
+    fake_script(method, path, status, "[[\"Content-Type\", \"application/json\"]]", body, (int)strlen(body));
+}
+
+// The area waiting to be repainted since the last validate, and whether erase was asked for.
+RECT pending() {
+    RECT r = {};
+    GetUpdateRect(window, &r, FALSE);
+    return r;
+}
+
+int same(RECT a, RECT b) { return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom; }
+
+// Counts text writes to the window's controls, seen as WM_SETTEXT on this thread.
+int text_writes;
+LRESULT CALLBACK count_texts(int code, WPARAM wparam, LPARAM lparam) {
+    const CWPSTRUCT *m = (const CWPSTRUCT *)lparam;
+    if (code == HC_ACTION && m->message == WM_SETTEXT && GetParent(m->hwnd) == window) text_writes++;
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+} // namespace
+
+TEST_CASE("each tab and the session view show exactly their controls") {
+    ensure_started();
+    logged = 1;
+    struct {
+        int ticket, tab, waiting;
+    } cases[] = {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 1, 1}, {0, 2, 0}, {0, 2, 1}, {5, 0, 0}, {5, 1, 1}, {5, 2, 0}};
+    for (auto &c : cases) {
+        CAPTURE(c.ticket);
+        CAPTURE(c.tab);
+        CAPTURE(c.waiting);
+        chat_ticket = c.ticket;
+        dashboard_tab = c.tab;
+        account_waiting = c.waiting;
+        dashboard_show();
+        int session = c.ticket != 0, home = !session && c.tab == 0, credits = !session && c.tab == 1;
+        CHECK(shown(login_header) == session);
+        for (int i = 0; i < 3; i++) {
+            CHECK(shown(navigation[i]) == !session);
+            if (!session) CHECK(IsWindowEnabled(navigation[i]));
+            CHECK(shown(package_buttons[i]) == credits);
+        }
+        for (HWND h : {banner, banner_cta, info, action}) CHECK(shown(h) == home);
+        CHECK(shown(elapsed_label) == (session || (home && c.waiting)));
+        for (HWND h : {description_hint, problem, buy_button}) CHECK(shown(h) == (home && !c.waiting));
+    }
+    chat_ticket = 0;
+    account_waiting = 0;
+}
+
+TEST_CASE("tabs open only when signed in and outside a session") {
+    ensure_started();
+    logged = 0;
+    dashboard_tab = 0;
+    dashboard_open(1);
+    CHECK(dashboard_tab == 0);
+    logged = 1;
+    chat_ticket = 9;
+    dashboard_open(2);
+    CHECK(dashboard_tab == 0);
+    chat_ticket = 0;
+    dashboard_open(2);
+    CHECK(dashboard_tab == 2);
+    CHECK(GetFocus() == navigation[2]);
+    // The buy button always leads to the credits tab.
+    SendMessageW(window, WM_COMMAND, 19, 0);
+    CHECK(dashboard_tab == 1);
+    CHECK(GetFocus() == navigation[1]);
+}
+
+TEST_CASE("the dashboard size stays on the screen") {
+    ensure_started();
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    struct {
+        int x, y, left, top;
+    } cases[] = {
+        {100, 100, 100, 100},
+        {w - 566, 50, w - 567, 50},   // right edge pulled in
+        {w - 567, 50, w - 567, 50},   // already inside
+        {-40, -30, 0, 0},             // above the top and left of the screen
+        {60, h - 439, 60, h - 440},   // bottom rule: 403 + 36 of the task bar
+        {60, h - 440, 60, h - 440},
+        {60, h - 441, 60, h - 441},
+    };
+    for (auto &c : cases) {
+        CAPTURE(c.x);
+        CAPTURE(c.y);
+        SetWindowPos(window, nullptr, c.x, c.y, 567, 378, SWP_NOZORDER | SWP_NOACTIVATE);
+        refresh_dashboard_size();
+        RECT r;
+        GetWindowRect(window, &r);
+        CHECK(r.left == c.left);
+        CHECK(r.top == c.top);
+        CHECK(r.right - r.left == 567);
+        CHECK(r.bottom - r.top == 404);
+    }
+}
+
+TEST_CASE("balance and history changes repaint only their lines") {
+    ensure_started();
+    logged = 1;
+    struct {
+        int tab, balance, history;
+        RECT expected;
+    } cases[] = {
+        {0, 1, 0, {394, 182, 534, 206}}, {1, 1, 0, {420, 31, 542, 46}}, {2, 1, 0, {0, 0, 0, 0}},
+        {0, 0, 1, {122, 303, 532, 321}}, {2, 0, 1, {122, 66, 532, 84}}, {1, 0, 1, {0, 0, 0, 0}},
+        {0, 1, 1, {122, 182, 534, 321}},
+    };
+    for (auto &c : cases) {
+        CAPTURE(c.tab);
+        dashboard_tab = c.tab;
+        ValidateRect(window, nullptr);
+        account_dashboard_update(c.balance, c.history);
+        CHECK(same(pending(), c.expected));
+    }
+    dashboard_tab = 0;
+}
+
+TEST_CASE("presence reads only a numeric online flag and repaints its strip only on a change") {
+    ensure_started();
+    fake_reset();
+    const char path[] = "/suporte/avulso/api/presenca";
+    const RECT strip = {380, 9, 543, 27};
+    struct {
+        int status;
+        const char *body;
+        int expected;
+    } steps[] = {
+        {200, "{\"online\":1}", 1},    {200, "{\"online\": 1}", 1}, {200, "{\"online\":0}", 0},
+        {200, "{\"online\":true}", 0}, {200, "{}", -1},            {503, "{\"online\":1}", -1},
+        {200, "{\"online\":7}", 1},
+    };
+    support_presence = -1;
+    for (auto &s : steps) {
+        CAPTURE(s.body);
+        answer("GET", path, s.status, s.body);
+        int before = support_presence;
+        ValidateRect(window, nullptr);
+        refresh_support_presence();
+        CHECK(support_presence == s.expected);
+        CHECK(same(pending(), before == s.expected ? RECT{0, 0, 0, 0} : strip));
+        // The same answer again repaints nothing.
+        ValidateRect(window, nullptr);
+        refresh_support_presence();
+        CHECK(same(pending(), RECT{0, 0, 0, 0}));
+    }
+    // Unreachable: a dropped connection reads as unavailable.
+    fake_script("GET", path, 200, "[]", "", 0, 0, 1);
+    refresh_support_presence();
+    CHECK(support_presence == -1);
+}
+
+TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
+    ensure_started();
+    fake_reset();
+    answer("POST", "/suporte/avulso/api/conta/login", 200, "{\"token\":\"tok-1\"}");
+    answer("GET", "/suporte/avulso/api/conta/atendimento", 200, "{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
+    answer("GET", "/suporte/avulso/api/presenca", 200, "{\"online\":1}");
+    SetWindowTextW(loginName, L"ana@exemplo.com");
+    SetWindowTextW(loginPass, L"segredo1");
+    SendMessageW(window, WM_COMMAND, 1, 0);
+    REQUIRE(logged == 1);
+    KillTimer(window, queue_timer);
+    refresh_support_presence();
+    flush_events(50);
+    ValidateRect(window, nullptr);
+    text_writes = 0;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_texts, nullptr, GetCurrentThreadId());
+    int repaints = 0;
+    // One minute: twenty queue polls and twelve presence polls, in their real interleaving.
+    for (int ms = 0; ms < 60000; ms += 1000) {
+        if (ms % 3000 == 0) SendMessageW(window, WM_TIMER, queue_timer, 0);
+        if (ms % 5000 == 0) SendMessageW(window, WM_TIMER, presence_timer, 0);
+        RECT r = pending();
+        if (!IsRectEmpty(&r)) repaints++;
+        ValidateRect(window, nullptr);
+    }
+    UnhookWindowsHookEx(hook);
+    MESSAGE("steady minute: ", text_writes, " text writes, ", repaints, " repaints");
+    CHECK(text_writes == 0);
+    CHECK(repaints == 0);
+}
