@@ -7,6 +7,7 @@ extern char account_challenge[128];
 extern char account_token[64];
 extern char csrf[128];
 extern int logged;
+extern char account_secret[520], account_members[4096], account_body[4096];
 
 void account_screen(int stage);
 void toggle_password();

@@ -10,8 +10,10 @@ char csrf[128];
 int logged;
 
 static char email[256];
-static char secret[520];
-static char members[4096];
+// The password or code as typed, the JSON members and the request body: zero except during a submit.
+char account_secret[520];
+char account_members[4096];
+char account_body[4096];
 
 static const char unreachable[] =
     "Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.";
@@ -27,13 +29,13 @@ void erase_secret(void *buffer, int size) {
 }
 
 int account_request(const wchar_t *path, const char *member_text, int request_class) {
-    static char body[4096];
-    erase_secret(body, sizeof body);
-    append(body, sizeof body, "{");
-    append(body, sizeof body, member_text);
-    append(body, sizeof body, "}");
+    char *body = account_body;
+    erase_secret(body, sizeof account_body);
+    append(body, sizeof account_body, "{");
+    append(body, sizeof account_body, member_text);
+    append(body, sizeof account_body, "}");
     int status = http_payload(path, body, length(body), L"Content-Type: application/json\r\n", request_class);
-    erase_secret(body, sizeof body);
+    erase_secret(body, sizeof account_body);
     return status;
 }
 
@@ -74,40 +76,40 @@ static const char *message_for(int status, int stage) {
 }
 
 void perform() {
-    erase_secret(members, sizeof members);
+    erase_secret(account_members, sizeof account_members);
     read(loginName, email, sizeof email);
-    read(loginPass, secret, sizeof secret);
+    read(loginPass, account_secret, sizeof account_secret);
     int stage = account_stage;
-    if ((stage != 2 && !find(email, "@")) || !secret[0]) {
-        erase_secret(secret, sizeof secret);
+    if ((stage != 2 && !find(email, "@")) || !account_secret[0]) {
+        erase_secret(account_secret, sizeof account_secret);
         pop("Preencha os dados solicitados.");
         return;
     }
-    if (stage == 1 && characters(secret) < 8) {
-        erase_secret(secret, sizeof secret);
+    if (stage == 1 && characters(account_secret) < 8) {
+        erase_secret(account_secret, sizeof account_secret);
         pop("A senha precisa ter pelo menos 8 caracteres.");
         SetFocus(loginPass);
         return;
     }
     int status;
     if (stage == 0) {
-        account_json(members, "email", email);
-        account_json(members, "senha", secret);
-        status = account_request(L"/suporte/avulso/api/conta/login", members, 3);
+        account_json(account_members, "email", email);
+        account_json(account_members, "senha", account_secret);
+        status = account_request(L"/suporte/avulso/api/conta/login", account_members, 3);
         if (status == 0 || status == 502 || status == 503 || status == 504)
-            status = account_request(L"/suporte/avulso/api/conta/login", members, 3);
+            status = account_request(L"/suporte/avulso/api/conta/login", account_members, 3);
     } else if (stage == 1) {
-        account_json(members, "email", email);
-        account_json(members, "senha", secret);
-        account_json(members, "confirmacao", secret);
-        status = account_request(L"/suporte/avulso/api/conta/cadastro", members, 1);
+        account_json(account_members, "email", email);
+        account_json(account_members, "senha", account_secret);
+        account_json(account_members, "confirmacao", account_secret);
+        status = account_request(L"/suporte/avulso/api/conta/cadastro", account_members, 1);
     } else {
-        account_json(members, "desafio", account_challenge);
-        account_json(members, "codigo", secret);
-        status = account_request(L"/suporte/avulso/api/conta/cadastro/confirmar", members, 1);
+        account_json(account_members, "desafio", account_challenge);
+        account_json(account_members, "codigo", account_secret);
+        status = account_request(L"/suporte/avulso/api/conta/cadastro/confirmar", account_members, 1);
     }
-    erase_secret(secret, sizeof secret);
-    erase_secret(members, sizeof members);
+    erase_secret(account_secret, sizeof account_secret);
+    erase_secret(account_members, sizeof account_members);
 
     const char *message = message_for(status, stage);
     if (stage == 1 && status == 202) {

@@ -76,6 +76,8 @@ int read(HWND w, char *dst, int size) {
     wide[0] = 0;
     GetWindowTextW(w, wide, 4096);
     int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, dst, size, nullptr, nullptr);
+    // Passwords pass through here: leave no copy on the stack.
+    SecureZeroMemory(wide, sizeof wide);
     if (n <= 0) {
         dst[0] = 0;
         return 0;

@@ -2,6 +2,7 @@
 //   probe origin TITLE   client origin of the top-level window in screen pixels: "x y"
 //   probe focus TITLE    the control with the keyboard focus in that window's thread:
 //                        "class x y w h id" in the window's client coordinates, or "none"
+//   probe record URL     stands in for the browser: appends URL and a line feed to %HALVOREN_OPENED%
 //   probe texts TITLE    every child control, one per line: "id visible|hidden enabled|disabled text"
 #include <windows.h>
 #include <stdio.h>
@@ -9,6 +10,17 @@
 
 int wmain(int argc, wchar_t **argv) {
     if (argc < 3) return 2;
+    if (wcscmp(argv[1], L"record") == 0) {
+        wchar_t path[MAX_PATH];
+        if (!GetEnvironmentVariableW(L"HALVOREN_OPENED", path, MAX_PATH)) return 1;
+        FILE *f = _wfopen(path, L"ab");
+        if (!f) return 1;
+        char utf8[4096];
+        WideCharToMultiByte(CP_UTF8, 0, argv[2], -1, utf8, sizeof utf8, nullptr, nullptr);
+        fprintf(f, "%s\n", utf8);
+        fclose(f);
+        return 0;
+    }
     HWND w = FindWindowW(nullptr, argv[2]);
     if (!w) {
         printf("missing\n");

@@ -46,16 +46,24 @@ int all_zero(const char *b, int n) {
 
 TEST_CASE("sign-in posts e-mail and password as JSON and completes with the token") {
     fresh();
-    json_answer("POST", login_path, 200, "{\"token\":\"tok-abc.123\"}");
+    // A long answer, so that what the first queue poll leaves behind it shows whether it was erased.
+    json_answer("POST", login_path, 200,
+                "{\"token\":\"tok-abc.123\",\"nome\":\"Ana Maria de Souza e Silva\",\"plano\":\"avulso\"}");
+    json_answer("GET", "/suporte/avulso/api/conta/atendimento", 200, "{\"id\":0}");
     fill(L"ana@exemplo.com", L"se\"gr\\edo");
     submit();
     CHECK(inside_box::ran == 0);
     REQUIRE(logged == 1);
-    CHECK(strcmp(body_of_last(), "{\"email\":\"ana@exemplo.com\",\"senha\":\"se\\\"gr\\\\edo\"}") == 0);
+    // The sign-in, then the first queue poll.
+    REQUIRE(fake_log(last, sizeof last) > 0);
+    CHECK(strstr(last, "POST /suporte/avulso/api/conta/login\r\n") == last);
+    CHECK(strstr(last, "\r\n\r\n{\"email\":\"ana@exemplo.com\",\"senha\":\"se\\\"gr\\\\edo\"}GET /suporte/avulso/api/conta/atendimento\r\n"));
     CHECK(strstr(last, "\r\nContent-Type: application/json\r\n") != nullptr);
+    CHECK(strstr(strstr(last, "GET "), "Authorization: Bearer tok-abc.123\r\n") != nullptr);
     CHECK(strcmp(account_token, "tok-abc.123") == 0);
     CHECK(strcmp(csrf, account_token) == 0);
-    CHECK(all_zero(response, response_size));
+    CHECK(strcmp(response, "{\"id\":0}") == 0);
+    CHECK(all_zero(response + 9, response_size - 9));
     CHECK(GetWindowTextLengthW(loginPass) == 0);
     wchar_t caption[64];
     GetWindowTextW(banner_cta, caption, 64);
@@ -162,7 +170,8 @@ TEST_CASE("sign-in repeats once after no answer or 502 to 504 and never after a 
     json_answer("POST", login_path, 200, "{\"token\":\"t2\"}");
     fill(L"ana@exemplo.com", L"segredo");
     submit();
-    CHECK(fake_count() == 2);
+    // Two sign-in attempts, then the first queue poll.
+    CHECK(fake_count() == 3);
     CHECK(logged == 1);
 }
 
@@ -256,4 +265,141 @@ TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox
     dashboard_open(0);
     SendMessageW(window, WM_COMMAND, 33, 0);
     CHECK(fake_count() == 0);
+}
+
+namespace {
+// Makes the probe stand in for the browser of https links, recording what it is asked to open.
+struct recording_browser {
+    wchar_t file[MAX_PATH], saved[1024];
+    recording_browser() {
+        wchar_t build[MAX_PATH], command[2 * MAX_PATH];
+        GetEnvironmentVariableW(L"HALVOREN_BUILD", build, MAX_PATH);
+        // HALVOREN_BUILD is a Unix path; Wine maps / to Z:.
+        swprintf(command, 2 * MAX_PATH, L"\"Z:%ls\\tests\\probe.exe\" record \"%%1\"", build);
+        for (wchar_t *c = command; *c; c++)
+            if (*c == L'/') *c = L'\\';
+        GetTempPathW(MAX_PATH, file);
+        wcscat(file, L"opened.txt");
+        DeleteFileW(file);
+        SetEnvironmentVariableW(L"HALVOREN_OPENED", file);
+        // The prefix's own handler is put back afterwards.
+        HKEY key;
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr);
+        DWORD size = sizeof saved;
+        saved[0] = 0;
+        RegQueryValueExW(key, nullptr, nullptr, nullptr, (BYTE *)saved, &size);
+        RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE *)command, (DWORD)(wcslen(command) + 1) * 2);
+        RegCloseKey(key);
+    }
+    ~recording_browser() {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, KEY_SET_VALUE, &key)) return;
+        RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE *)saved, (DWORD)(wcslen(saved) + 1) * 2);
+        RegCloseKey(key);
+    }
+    // What the browser was given, waiting a little for it to start.
+    int opened(char *out, int size) {
+        for (int i = 0; i < 100; i++) {
+            HANDLE f = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+            if (f != INVALID_HANDLE_VALUE) {
+                DWORD n = 0;
+                ReadFile(f, out, size - 1, &n, nullptr);
+                CloseHandle(f);
+                out[n] = 0;
+                if (n && out[n - 1] == '\n') return (int)n;
+            }
+            Sleep(50);
+        }
+        out[0] = 0;
+        return 0;
+    }
+};
+} // namespace
+
+TEST_CASE("a sandbox checkout link of either form is opened in the browser and nothing else is") {
+    fresh();
+    strcpy(account_token, "t");
+    logged = 1;
+    dashboard_open(1);
+    const char path[] = "/suporte/avulso/api/conta/pagamentos";
+    const char *links[] = {"https://sandbox.asaas.com/checkoutSession/show?id=chk_1",
+                           "https://sandbox.asaas.com/000/checkoutSession/abc123"};
+    for (const char *link : links) {
+        CAPTURE(link);
+        recording_browser browser;
+        char body[256];
+        snprintf(body, sizeof body, "{\"id\":\"x\",\"link\":\"%s\"}", link);
+        json_answer("POST", path, 201, body);
+        answer_box(IDOK);
+        SendMessageW(window, WM_COMMAND, 33, 0);
+        CHECK(inside_box::ran == 0);
+        CHECK(strcmp(body_of_last(), "{\"creditos\":1}") == 0);
+        char opened[1024], expected[300];
+        REQUIRE(browser.opened(opened, sizeof opened) > 0);
+        snprintf(expected, sizeof expected, "%s\n", link);
+        CHECK(strcmp(opened, expected) == 0);
+    }
+}
+
+TEST_CASE("every way through a submit leaves the secret, the members and the body zero") {
+    fresh();
+    const char login[] = "/suporte/avulso/api/conta/login", signup[] = "/suporte/avulso/api/conta/cadastro",
+               confirm[] = "/suporte/avulso/api/conta/cadastro/confirmar";
+    struct {
+        int stage;
+        const wchar_t *mail, *secret;
+        const char *path;
+        int status;
+        const char *body;
+    } paths[] = {
+        {0, L"sem-arroba", L"segredo1", nullptr, 0, nullptr},       // refused before sending
+        {1, L"ana@exemplo.com", L"curta", nullptr, 0, nullptr},     // too short to register
+        {0, L"ana@exemplo.com", L"segredo1", login, 401, "{}"},
+        {0, L"ana@exemplo.com", L"segredo1", login, 200, "{\"token\":\"sem-fim"},
+        {1, L"ana@exemplo.com", L"segredo123", signup, 400, "{}"},
+        {1, L"ana@exemplo.com", L"segredo123", signup, 202, "{\"desafio\":\"ch-1\"}"},
+        {2, L"", L"123456", confirm, 400, "{}"},
+        {2, L"", L"123456", confirm, 200, "{}"},
+        {0, L"ana@exemplo.com", L"segredo1", login, 200, "{\"token\":\"tok-9\"}"},
+    };
+    for (auto &p : paths) {
+        CAPTURE(p.status);
+        if (account_stage != p.stage) {
+            if (p.stage == 2) {
+                strcpy(account_challenge, "ch-1");
+                account_screen(2);
+            } else {
+                account_screen(p.stage);
+            }
+        }
+        if (p.path) json_answer("POST", p.path, p.status, p.body);
+        fill(p.mail, p.secret);
+        submit();
+        CHECK(all_zero(account_secret, sizeof account_secret));
+        CHECK(all_zero(account_members, sizeof account_members));
+        CHECK(all_zero(account_body, sizeof account_body));
+    }
+    CHECK(logged == 1);
+}
+
+TEST_CASE("each stage waits for its answer only as long as its request class allows") {
+    fresh();
+    // 2.6 s: past the 1.8 s of registration and confirmation, inside the 6 s of sign-in.
+    fake_script("POST", "/suporte/avulso/api/conta/cadastro", 202, "[]", "{\"desafio\":\"c\"}", 15, 2600);
+    account_screen(1);
+    fill(L"ana@exemplo.com", L"segredo123");
+    DWORD start = GetTickCount();
+    submit();
+    DWORD waited = GetTickCount() - start;
+    CHECK(account_stage == 1);
+    CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
+    CHECK(waited < 2600);
+
+    account_screen(0);
+    fake_script("POST", login_path, 200, "[]", "{\"token\":\"lento\"}", 17, 2600);
+    fill(L"ana@exemplo.com", L"segredo1");
+    submit();
+    CHECK(logged == 1);
 }
