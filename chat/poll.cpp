@@ -30,6 +30,9 @@ static int has_banner(const char *body) {
 
 static void rebuild(const char *conversation) {
     copy_to(chat_previous, chat_previous_size, conversation, 0);
+    // Without this the list recomputes its scroll bar and repaints on every added row, which makes
+    // a long conversation take seconds to rebuild.
+    SendMessageW(chat_history, WM_SETREDRAW, FALSE, 0);
     // The old items point into chat_text: the list lets go of them before it is overwritten.
     SendMessageW(chat_history, LB_RESETCONTENT, 0, 0);
     chat_row_count = 0;
@@ -41,7 +44,9 @@ static void rebuild(const char *conversation) {
         LRESULT index = SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)&chat_rows[i]);
         if (index >= 0) last = index;
     }
+    SendMessageW(chat_history, WM_SETREDRAW, TRUE, 0);
     if (last >= 0) SendMessageW(chat_history, LB_SETTOPINDEX, (WPARAM)last, 0);
+    InvalidateRect(chat_history, nullptr, TRUE);
 }
 
 void chat_poll() {
