@@ -87,6 +87,28 @@ struct canvas {
 
 inline unsigned rgb(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
 
+// How many pixels of r have the colour.
+inline int count(const canvas &c, RECT r, unsigned colour) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++) n += c.at(x, y) == colour;
+    return n;
+}
+
+// The bounding box of everything that is not the background colour inside r.
+inline RECT ink(const canvas &c, RECT r, unsigned background) {
+    RECT box = {r.right, r.bottom, r.left, r.top};
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            if (c.at(x, y) != background) {
+                if (x < box.left) box.left = x;
+                if (y < box.top) box.top = y;
+                if (x + 1 > box.right) box.right = x + 1;
+                if (y + 1 > box.bottom) box.bottom = y + 1;
+            }
+    return box;
+}
+
 // Runs checks from inside a modal message box, then closes it with the given command.
 struct inside_box {
     static inline void (*checks)(HWND box);

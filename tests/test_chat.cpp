@@ -129,8 +129,6 @@ bool rows_inside(const wchar_t *text, int units) {
     return true;
 }
 
-int request_count() { return fake_count(); }
-
 } // namespace
 
 // ---- Splitting. -----------------------------------------------------------------------------------
@@ -242,7 +240,7 @@ TEST_CASE("a good poll rebuilds the list, scrolls to its end and enables sending
     fake_reset();
     chat_ticket = 0;
     chat_poll();
-    CHECK(request_count() == 0);
+    CHECK(fake_count() == 0);
 }
 
 TEST_CASE("an unchanged conversation touches nothing and keeps the scroll position") {
@@ -266,7 +264,7 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
     chat_poll();
     CHECK(list_all == 0);
     CHECK(SendMessageW(chat_history, LB_GETTOPINDEX, 0, 0) == 2);
-    CHECK(request_count() == 3);
+    CHECK(fake_count() == 3);
 
     // A changed text empties the list while chat_text still holds the old conversation.
     conversation("Cliente: outra conversa\n");
@@ -461,7 +459,7 @@ TEST_CASE("a confirmed message empties the field and polls the chat at once") {
     SendMessageW(window, WM_COMMAND, 3, 0);
     CHECK(busy == 0);
     CHECK(GetWindowTextLengthW(chat_input) == 0);
-    CHECK(request_count() == 2);
+    CHECK(fake_count() == 2);
     // The poll came last and shows the message.
     REQUIRE(fake_last(sent, sizeof sent) > 0);
     CHECK(strncmp(sent, "GET /suporte/api/chat/cliente?formato=texto\r\n", 45) == 0);
@@ -484,7 +482,7 @@ TEST_CASE("a refused or unanswered message keeps its text and says so, with the 
         CHECK(box_says(L"A mensagem não foi confirmada. Confira se o chamado continua ativo."));
         CHECK(wcscmp(box_caption, L"Halvoren Zivavoz") == 0);
         // No poll followed: the post is the only request.
-        CHECK(request_count() == 1);
+        CHECK(fake_count() == 1);
         CHECK(strcmp(sent_body(),
                      "csrf=tok-1.x&chamado=123&mensagem=Ol%C3%A1%2C%20tudo%20bem%3F%20a%26b%3Dc%20%7E%20100%25") == 0);
         CHECK(strncmp(sent, "POST /suporte/api/chat/cliente\r\n", 32) == 0);
@@ -528,13 +526,13 @@ TEST_CASE("nothing is sent for an empty field, a chat that is not live, no ticke
     SetWindowTextW(chat_input, L"");
     SendMessageW(window, WM_COMMAND, 3, 0);
     key_down(chat_input, VK_RETURN);
-    CHECK(request_count() == 0);
+    CHECK(fake_count() == 0);
 
     SetWindowTextW(chat_input, L"oi");
     EnableWindow(chat_send, FALSE);
     SendMessageW(window, WM_COMMAND, 3, 0);
     key_down(chat_input, VK_RETURN);
-    CHECK(request_count() == 0);
+    CHECK(fake_count() == 0);
 
     EnableWindow(chat_send, TRUE);
     busy = 1;
@@ -542,7 +540,7 @@ TEST_CASE("nothing is sent for an empty field, a chat that is not live, no ticke
     busy = 0;
     chat_ticket = 0;
     SendMessageW(window, WM_COMMAND, 3, 0);
-    CHECK(request_count() == 0);
+    CHECK(fake_count() == 0);
     wchar_t kept[8];
     GetWindowTextW(chat_input, kept, 8);
     CHECK(wcscmp(kept, L"oi") == 0);
@@ -556,11 +554,11 @@ TEST_CASE("Enter held down in the message field sends one message") {
     CHECK(key_down(chat_input, VK_RETURN) == 1);
     for (int i = 0; i < 5; i++) CHECK(key_down(chat_input, VK_RETURN, 1) == 1);
     // The post and the poll after it.
-    CHECK(request_count() == 2);
+    CHECK(fake_count() == 2);
     CHECK(GetWindowTextLengthW(chat_input) == 0);
     // With the field emptied, a fresh press sends nothing either.
     key_down(chat_input, VK_RETURN);
-    CHECK(request_count() == 2);
+    CHECK(fake_count() == 2);
 }
 
 // ---- Measuring and painting. ----------------------------------------------------------------------
@@ -599,27 +597,6 @@ void draw_row(canvas &c, const chat_row *row, int top, int height, UINT id = 0) 
     d.rcItem = {0, top, c.w, top + height};
     d.itemData = (ULONG_PTR)row;
     SendMessageW(window, WM_DRAWITEM, 6, (LPARAM)&d);
-}
-
-int count_in(const canvas &c, RECT r, unsigned colour) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++) n += c.at(x, y) == colour;
-    return n;
-}
-
-// The bounding box of pixels darker than the bubble inside r: the drawn text.
-RECT ink(const canvas &c, RECT r, unsigned background) {
-    RECT box = {r.right, r.bottom, r.left, r.top};
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++)
-            if (c.at(x, y) != background) {
-                if (x < box.left) box.left = x;
-                if (y < box.top) box.top = y;
-                if (x + 1 > box.right) box.right = x + 1;
-                if (y + 1 > box.bottom) box.bottom = y + 1;
-            }
-    return box;
 }
 
 } // namespace
@@ -675,7 +652,7 @@ TEST_CASE("the technician's bubbles sit on the left and the customer's on the ri
     CHECK(c.at(w - 9, h + 35) == tint);
     CHECK(c.at(w - 8, h + 35) == paper);
     CHECK(c.at(w - 371, h + 35) == paper);
-    CHECK(count_in(c, {0, h, w - 371, 2 * h}, paper) == (w - 371) * h);
+    CHECK(count(c, {0, h, w - 371, 2 * h}, paper) == (w - 371) * h);
 
     // Captions in the strip above each bubble, in the muted colour, bold: "TÉCNICO" wider than "VOCÊ".
     RECT left_caption = ink(c, {0, 0, w, 16}, paper), right_caption = ink(c, {0, h, w, h + 16}, paper);
@@ -684,19 +661,19 @@ TEST_CASE("the technician's bubbles sit on the left and the customer's on the ri
     CHECK(right_caption.left >= w - 367);
     CHECK(right_caption.left <= w - 365);
     CHECK(left_caption.right - left_caption.left > right_caption.right - right_caption.left);
-    CHECK(count_in(c, {0, 0, w, 16}, muted) > 10);
-    CHECK(count_in(c, {0, h, w, h + 16}, muted) > 10);
+    CHECK(count(c, {0, 0, w, 16}, muted) > 10);
+    CHECK(count(c, {0, h, w, h + 16}, muted) > 10);
 
     // The message text in the dark colour, 12 in from the bubble's left and 7 below its top.
     RECT left_text = ink(c, {2 + 6, 16 + 3, 2 + 362 - 6, h - 5}, header);
     CHECK(left_text.left >= 2 + 12);
     CHECK(left_text.left <= 2 + 14);
     CHECK(left_text.top >= 16 + 7);
-    CHECK(count_in(c, {0, 16, w, h}, dark) > 5);
+    CHECK(count(c, {0, 16, w, h}, dark) > 5);
     RECT right_text = ink(c, {w - 370 + 6, h + 16 + 3, w - 8 - 6, 2 * h - 5}, tint);
     CHECK(right_text.left >= w - 370 + 12);
     CHECK(right_text.left <= w - 370 + 14);
-    CHECK(count_in(c, {0, h + 16, w, 2 * h}, dark) > 5);
+    CHECK(count(c, {0, h + 16, w, 2 * h}, dark) > 5);
 
     // A row cut hard at 110 units stays inside its bubble, on as many lines as it was measured for.
     static wchar_t word[111];
@@ -721,10 +698,10 @@ TEST_CASE("an item without a row, or with no item id, is only cleared") {
     FillRect(c.dc, &all, grey);
     chat_row row = {L"Olá", 3, 0};
     draw_row(c, &row, 0, 40, (UINT)-1);
-    CHECK(count_in(c, all, paper) == 400 * 40);
+    CHECK(count(c, all, paper) == 400 * 40);
     FillRect(c.dc, &all, grey);
     draw_row(c, nullptr, 0, 40);
-    CHECK(count_in(c, all, paper) == 400 * 40);
+    CHECK(count(c, all, paper) == 400 * 40);
     DeleteObject(grey);
     // The device context keeps its font.
     HGDIOBJ before = GetCurrentObject(c.dc, OBJ_FONT);

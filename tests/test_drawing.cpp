@@ -45,29 +45,8 @@ struct drawn : canvas {
     }
 };
 
-int count(const canvas &c, RECT r, unsigned colour) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++) n += c.at(x, y) == colour;
-    return n;
-}
-
 int count_other(const canvas &c, RECT r, unsigned colour) {
     return (r.right - r.left) * (r.bottom - r.top) - count(c, r, colour);
-}
-
-// The bounding box of everything that is not the background colour inside r.
-RECT ink(const canvas &c, RECT r, unsigned background) {
-    RECT box = {r.right, r.bottom, r.left, r.top};
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++)
-            if (c.at(x, y) != background) {
-                if (x < box.left) box.left = x;
-                if (y < box.top) box.top = y;
-                if (x + 1 > box.right) box.right = x + 1;
-                if (y + 1 > box.bottom) box.bottom = y + 1;
-            }
-    return box;
 }
 
 int pure_rgb(const unsigned char *bgra, int w, int x, int y) {
