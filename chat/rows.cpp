@@ -6,8 +6,8 @@
 // The bubble is 362 px wide; its text is inset by 12 px on either side.
 enum { bubble_width = 362, text_inset = 12, text_width = bubble_width - 2 * text_inset, caption_height = 16 };
 
-// DT_EDITCONTROL breaks a word wider than the bubble inside it; DT_WORDBREAK alone lets it run out
-// of the bubble (a row cut hard at 110 units is such a word).
+// DT_WORDBREAK alone breaks only between words, so a word wider than the bubble (a row cut hard at
+// 110 units is one) ran out of it under Wine; DT_EDITCONTROL breaks such a word inside the bubble.
 static const UINT text_format = DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
 
 // The units drawn: a row cut after a line feed would otherwise end in an empty line.
