@@ -3,9 +3,29 @@
 
 #include <windows.h>
 
-// The last chat text the list was built from; emptied when the session view changes.
-extern char chat_previous[];
+enum {
+    chat_previous_size = 100000,
+    chat_text_size = 50000,
+    chat_rows_size = 25000,
+};
+
+// One list item: a piece of chat_text (not terminated) and its side, 0 for the technician's
+// messages and 1 for any other.
+struct chat_row {
+    const wchar_t *text;
+    int length;
+    int side;
+};
+
+// The conversation text of the last rebuild; emptied when the session view opens, changes or closes.
+extern char chat_previous[chat_previous_size];
+// The same text as shown, and the rows that point into it; neither changes between rebuilds.
+extern wchar_t chat_text[chat_text_size];
+extern chat_row chat_rows[chat_rows_size];
+extern int chat_row_count;
+
 void chat_poll();
 void chat_submit();
+int chat_split(const wchar_t *text);
 void chat_measure_row(MEASUREITEMSTRUCT *item);
 void chat_draw_row(const DRAWITEMSTRUCT *item);

@@ -1,5 +1,61 @@
 // Measuring and painting the speech-bubble rows of the conversation list.
 #include "chat.h"
+#include "../dashboard/dashboard.h"
+#include "../shell/shell.h"
 
-void chat_measure_row(MEASUREITEMSTRUCT *item) { item->itemHeight = 20; }
-void chat_draw_row(const DRAWITEMSTRUCT *) {}
+// The bubble is 362 px wide; its text is inset by 12 px on either side.
+enum { bubble_width = 362, text_inset = 12, text_width = bubble_width - 2 * text_inset, caption_height = 16 };
+
+// DT_WORDBREAK alone breaks only between words, so a word wider than the bubble (a row cut hard at
+// 110 units is one) ran out of it under Wine; DT_EDITCONTROL breaks such a word inside the bubble.
+static const UINT text_format = DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
+
+// The units drawn: a row cut after a line feed would otherwise end in an empty line.
+static int drawn_units(const chat_row *row) {
+    int n = row->length;
+    return n > 1 && row->text[n - 1] == L'\n' ? n - 1 : n;
+}
+
+void chat_measure_row(MEASUREITEMSTRUCT *item) {
+    const chat_row *row = (const chat_row *)item->itemData;
+    if (!row) {
+        item->itemHeight = 26;
+        return;
+    }
+    HDC dc = GetDC(window);
+    HGDIOBJ old_font = SelectObject(dc, font);
+    RECT r = {0, 0, text_width, 0};
+    DrawTextW(dc, row->text, drawn_units(row), &r, text_format | DT_CALCRECT);
+    SelectObject(dc, old_font);
+    ReleaseDC(window, dc);
+    // Caption strip, top inset and the bubble's margin below the text.
+    item->itemHeight = (UINT)(r.bottom - r.top) + 40;
+}
+
+void chat_draw_row(const DRAWITEMSTRUCT *item) {
+    HDC dc = item->hDC;
+    const RECT &cell = item->rcItem;
+    FillRect(dc, &cell, paper_brush);
+    const chat_row *row = (const chat_row *)item->itemData;
+    if (item->itemID == (UINT)-1 || !row) return;
+
+    int technician = row->side == 0;
+    RECT bubble;
+    bubble.left = technician ? cell.left + 2 : cell.right - 370;
+    bubble.right = bubble.left + bubble_width;
+    bubble.top = cell.top + caption_height;
+    bubble.bottom = cell.bottom - 5;
+    rounded(dc, &bubble, technician ? header_brush : tint_brush, 14);
+
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ old_font = SelectObject(dc, small_font);
+    SetTextColor(dc, RGB(0x69, 0x52, 0x55));
+    RECT caption = {bubble.left + 3, cell.top, bubble.left + bubble_width, cell.top + caption_height};
+    DrawTextW(dc, technician ? L"TÉCNICO" : L"VOCÊ", -1, &caption, DT_SINGLELINE | DT_NOPREFIX);
+
+    SelectObject(dc, font);
+    SetTextColor(dc, RGB(0x21, 0x19, 0x1A));
+    RECT text = {bubble.left + text_inset, bubble.top + 7, bubble.right - text_inset, bubble.bottom};
+    DrawTextW(dc, row->text, drawn_units(row), &text, text_format);
+    SelectObject(dc, old_font);
+}

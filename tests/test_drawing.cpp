@@ -45,29 +45,8 @@ struct drawn : canvas {
     }
 };
 
-int count(const canvas &c, RECT r, unsigned colour) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++) n += c.at(x, y) == colour;
-    return n;
-}
-
 int count_other(const canvas &c, RECT r, unsigned colour) {
     return (r.right - r.left) * (r.bottom - r.top) - count(c, r, colour);
-}
-
-// The bounding box of everything that is not the background colour inside r.
-RECT ink(const canvas &c, RECT r, unsigned background) {
-    RECT box = {r.right, r.bottom, r.left, r.top};
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++)
-            if (c.at(x, y) != background) {
-                if (x < box.left) box.left = x;
-                if (y < box.top) box.top = y;
-                if (x + 1 > box.right) box.right = x + 1;
-                if (y + 1 > box.bottom) box.bottom = y + 1;
-            }
-    return box;
 }
 
 int pure_rgb(const unsigned char *bgra, int w, int x, int y) {
@@ -109,35 +88,6 @@ bool shows_text(const canvas &c, RECT r, const wchar_t *text, HFONT f, unsigned 
             }
         }
     return true;
-}
-
-// The main window as the customer sees it: repainted through the real message path, with every
-// child, and read back from the screen.
-void render_window(canvas &c) {
-    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    flush_events(60);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    BitBlt(c.dc, 0, 0, c.w, c.h, screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-}
-
-// With HALVOREN_REVIEW set to a folder, the rendered screens are saved there as BMP files to look at.
-void review(const canvas &c, const char *name) {
-    const char *folder = getenv("HALVOREN_REVIEW");
-    if (!folder) return;
-    char path[512];
-    snprintf(path, sizeof path, "%s/%s.bmp", folder, name);
-    FILE *f = fopen(path, "wb");
-    if (!f) return;
-    BITMAPINFOHEADER bi = {sizeof bi, c.w, -c.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    BITMAPFILEHEADER fh = {0x4D42, (DWORD)(sizeof fh + sizeof bi + c.w * c.h * 4), 0, 0,
-                           (DWORD)(sizeof fh + sizeof bi)};
-    fwrite(&fh, sizeof fh, 1, f);
-    fwrite(&bi, sizeof bi, 1, f);
-    fwrite(c.pixels, 4, c.w * c.h, f);
-    fclose(f);
 }
 
 // Counts the GDI objects this program makes and deletes, by pointing the executable's own import
