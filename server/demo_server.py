@@ -521,6 +521,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         self.dispatch()
 
+    # Other verbs reach the router too, so a known path answers 405 rather than 501.
+    do_PUT = do_DELETE = do_PATCH = do_POST
+
     def dispatch(self):
         length = (self.headers.get("Content-Length") or "0").strip()
         if not length.isdigit() or int(length) > self.body_limit or self.headers.get("Transfer-Encoding"):
@@ -582,7 +585,7 @@ class ApiHandler(Handler):
             ("POST", ACCOUNT + "/atendimento/cancelar"): self.cancel,
             ("GET", "/suporte/avulso/api/presenca"):
                 lambda: self.reply_json(200, {"online": 1 if demo.online() else 0}),
-            ("POST", "/suporte/api/finalizar/cliente"): self.finish,
+            ("POST", "/suporte/api/finalizar/cliente"): self.finish_ticket,
             ("GET", "/suporte/api/chat/cliente"): self.chat,
             ("POST", "/suporte/api/chat/cliente"): self.chat_send,
             ("GET", REMOTE_PATH): self.remote_status,
@@ -654,7 +657,7 @@ class ApiHandler(Handler):
             raise Refusal(400, "Chamado inválido.")
         self.reply_json(200, self.server.demo.cancel(ticket_id, account))
 
-    def finish(self):
+    def finish_ticket(self):
         account = self.account()
         fields = self.form(account)
         self.server.demo.finish(self.ticket_id(fields.get("chamado")), account)
