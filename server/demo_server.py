@@ -143,6 +143,7 @@ class Demo:
         self.emails = collections.deque(maxlen=20)
         self.activity = collections.deque(maxlen=40)
         self.console_seen = 0.0
+        self.demo_account = None
 
     def event(self, text):
         self.activity.append({"hora": stamp(now()), "texto": text})
@@ -153,6 +154,7 @@ class Demo:
     def seed(self, email, password, balance):
         with self.lock:
             self.accounts[email.lower()] = Account(email, password, balance)
+            self.demo_account = {"email": email, "senha": password}
 
     def account_for(self, token):
         with self.lock:
@@ -456,7 +458,7 @@ class Demo:
             closed = sorted((t for t in tickets if t.state in (CONCLUIDO, CANCELADO)),
                             key=lambda t: t.closed, reverse=True)[:10]
             payments = sorted(self.payments.values(), key=lambda p: (p["estado"] != "PENDENTE", p["criado_em"]))
-            return {"agora": stamp(now()),
+            return {"agora": stamp(now()), "demo": self.demo_account,
                     "presenca": {"modo": self.presence_mode, "online": self.online()},
                     "fila": queue, "atendimentos": active, "encerrados": [t.summary() for t in closed],
                     "pagamentos": [{k: v for k, v in p.items() if k != "account"} for p in payments[:12]],

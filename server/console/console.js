@@ -107,12 +107,13 @@ function fill(listId, items, render) {
   if (empty) empty.classList.toggle("hidden", items.length > 0);
 }
 
-function ticketItem(t, side) {
+function ticketItem(t, side, lines) {
   const li = el("li", "item" + (t.id === selected ? " selected" : ""));
-  li.append(el("span", "title", "#" + t.id + " · " + t.email));
+  li.append(el("span", "title", "Chamado #" + t.id));
   const s = el("div", "side");
   side.forEach((n) => s.append(n));
   li.append(s);
+  [t.email].concat(lines).forEach((text) => li.append(el("span", "line", text)));
   return li;
 }
 
@@ -125,18 +126,26 @@ function render() {
   document.querySelectorAll(".segmented button").forEach((b) => b.classList.toggle("active", b.dataset.modo === o.presenca.modo));
 
   $("fila-count").textContent = o.fila.length;
+  $("fila-count").classList.toggle("zero", !o.fila.length);
+  $("ativos-count").classList.toggle("zero", !o.atendimentos.length);
+  if (o.demo) {
+    const d = $("demo-account");
+    d.replaceChildren("Conta de demonstração: ", el("b", "", o.demo.email), " · senha ", el("b", "", o.demo.senha));
+    d.classList.remove("hidden");
+  }
   fill("fila", o.fila, (t) => {
     const take = el("button", "btn small", "Assumir");
     take.onclick = (ev) => { ev.stopPropagation(); take_ticket(t.id); };
-    const li = ticketItem(t, [el("span", "pos", t.posicao + "º"), take]);
-    li.append(el("span", "line", (t.descricao || "Sem descrição") + " · espera " + since(t.criado_em)));
+    const li = ticketItem(t, [el("span", "pos", t.posicao + "º"), take],
+      [t.descricao || "Sem descrição", "Esperando há " + since(t.criado_em)]);
     li.onclick = () => select(t.id);
     return li;
   });
   $("ativos-count").textContent = o.atendimentos.length;
   fill("ativos", o.atendimentos, (t) => {
-    const li = ticketItem(t, [chip(t.remoto === "ACEITO" ? "ACEITO" : "EM_ATENDIMENTO", true)]);
-    li.append(el("span", "line", t.tecnico + " · " + since(t.chamado_em)));
+    const remote = t.remoto === "ACEITO" ? [el("span", "chip small ACEITO", "Remoto")] : [];
+    const li = ticketItem(t, remote,
+      [t.tecnico + " · " + since(t.chamado_em)]);
     li.onclick = () => select(t.id);
     return li;
   });
@@ -145,7 +154,8 @@ function render() {
     li.append(el("span", "title", pay.creditos + (pay.creditos === 1 ? " crédito" : " créditos") + " · " + money(pay.valor)));
     const side = el("div", "side");
     if (pay.estado === "PENDENTE") {
-      const b = el("button", "btn small", "Confirmar pagamento");
+      const b = el("button", "btn small", "Confirmar");
+      b.title = "Simula a confirmação do pagamento pelo Asaas";
       b.onclick = () => act("POST", "/api/pagamentos/" + encodeURIComponent(pay.id) + "/confirmar", {}, "Pagamento confirmado: créditos adicionados.");
       side.append(b);
     } else {
@@ -156,8 +166,10 @@ function render() {
     return li;
   });
   fill("emails", o.emails, (m) => {
-    const li = el("li");
-    li.append(el("b", "", m.para), " · código ", el("span", "code", m.codigo), " · " + clock(m.hora));
+    const li = el("li", "mail");
+    const who = el("span", "who");
+    who.append(el("b", "", m.para), el("br"), "Código de cadastro · " + clock(m.hora));
+    li.append(who, el("span", "code", m.codigo));
     return li;
   });
   fill("encerrados", o.encerrados, (t) => {
