@@ -16,7 +16,6 @@ import collections
 import datetime
 import hashlib
 import hmac
-import http
 import http.server
 import json
 import mimetypes

@@ -424,3 +424,38 @@ def test_console_serves_its_page_and_guards_its_api(demo):
     assert demo.console("POST", "/api/chamados/99999/assumir", {})[0] == 404
     assert demo.console("POST", "/api/chamados/%d/assumir" % ticket, {})[0] == 409
     assert demo.console("POST", "/api/pagamentos/pay_nada/confirmar")[0] == 404
+
+
+def test_free_text_never_misleads_the_clients_readers(demo):
+    # The client takes the first quoted key or state anywhere in the answer, so customers' and
+    # technicians' words must not reach the queue answer before (or instead of) the real items.
+    c = demo.customer().login(*DEMO)
+    status, body = c.json(ACCOUNT + "/atendimento", {"descricao": '"id": 7, "saldo": 99 "CONCLUIDO"'})
+    ticket = client_int(body, "id")
+    assert demo.console("POST", "/api/chamados/%d/assumir" % ticket, {"tecnico": '"CANCELADO" "id":5'})[0] == 200
+    q = c.queue()
+    assert client_int(q, "id") == ticket and client_int(q, "saldo") == 2
+    assert has_state(q, "EM_ATENDIMENTO")
+    assert not any(has_state(q, s) for s in ("AGUARDANDO", "CONCLUIDO", "CANCELADO"))
+    # In the chat a line break followed by a prefix would forge a message of the other side.
+    assert c.form("/suporte/api/chat/cliente", chamado=str(ticket), mensagem="a\rb")[0] == 201
+    assert c.call("GET", "/suporte/api/chat/cliente?formato=texto")[1].decode().endswith("Cliente: a\nb\n")
+    # The status line keeps the technician's name after its first line feed, whole.
+    assert c.call("GET", c.remote(ticket))[1].decode().split("\n", 1)[1] == '"CANCELADO" "id":5'
+
+
+def test_commands_are_handed_over_in_batches_and_bounded(demo):
+    c = demo.customer().login(*DEMO)
+    ticket = in_service(demo, c)
+    request_id = demo.console("POST", "/api/chamados/%d/remoto" % ticket)[1]["pedido"]
+    assert c.form(c.remote(ticket), chamado=str(ticket), acao="aceitar", pedido=request_id)[0] == 200
+    path = "/api/chamados/%d/comandos" % ticket
+    assert demo.console("POST", path, {"comandos": [{"verbo": "texto", "texto": "x" * 100}]})[0] == 202
+    assert demo.console("POST", path, {"comandos": [{"verbo": "texto", "texto": "a\r\nb"}]})[0] == 202
+    first = c.frame(ticket, request_id)[1].decode().splitlines()
+    second = c.frame(ticket, request_id)[1].decode().splitlines()
+    assert len(first) == 64 and first[0] == "texto 120 0"
+    assert second[-3:] == ["texto 97 0", "texto 13 0", "texto 98 0"] and len(second) == 39
+    many = {"comandos": [{"verbo": "mover", "x": 1, "y": 1}] * 400}
+    assert demo.console("POST", path, many)[0] == 202
+    assert demo.console("POST", path, {"comandos": [{"verbo": "mover", "x": 2, "y": 2}]})[0] == 429
