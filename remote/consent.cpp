@@ -66,6 +66,8 @@ static void answer(HWND dialog, int accepted) {
 LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CLOSE: answer(hwnd, 0); return 0;
+        // The message takes the window's white paper instead of the default grey box.
+        case WM_CTLCOLORSTATIC: return control_colours((HDC)wparam, (HWND)lparam);
         case WM_COMMAND:
             if (LOWORD(wparam) != 1 && LOWORD(wparam) != 2) break;
             answer(hwnd, LOWORD(wparam) == 1);
