@@ -103,10 +103,14 @@ static unsigned number(const char *s) {
     return value;
 }
 
+// A technician's 350 ms of input is a handful of lines. A flood would keep the window busy for
+// seconds and queue its keys ahead of the customer's own click on "Desconectar remoto".
+enum { max_command_lines = 128 };
+
 void apply_commands() {
     int refused = 0;
     const char *at = response;
-    while (*at) {
+    for (int lines = 0; *at && lines < max_command_lines; lines++) {
         char verb[12], first[12], second[12];
         if (!(at = take_field(at, verb, ' ')) || !(at = take_field(at, first, ' ')) ||
             !(at = take_field(at, second, '\n')))
