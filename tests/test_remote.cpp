@@ -153,8 +153,9 @@ void show_board() {
     board = CreateWindowExW(WS_EX_TOPMOST, L"remote_board", L"", WS_POPUP | WS_VISIBLE, 0, 0,
                             GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr,
                             nullptr);
-    board_edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 100, 100, 200, 60, board, nullptr, nullptr,
-                                 nullptr);
+    // Around grid cell (40, 30), whatever the screen's size.
+    board_edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) / 8 - 20,
+                                 GetSystemMetrics(SM_CYSCREEN) / 6 - 20, 200, 60, board, nullptr, nullptr, nullptr);
     SetForegroundWindow(board);
     flush_events(300);
 }
