@@ -45,7 +45,7 @@ stop_fake_server() {
 start_display() {
     local n=97
     while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp > "$1/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${HALVOREN_SCREEN:-1280x800x24}" -nolisten tcp > "$1/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && return 0; sleep 0.1; done

@@ -1,0 +1,123 @@
+// Screen frames for the technician and the mouse and keyboard commands that come back.
+#include "remote.h"
+#include "../shell/shell.h"
+#include "../transport/transport.h"
+
+// 640 x 360, 16 bits (5-5-5), rows top first: 460,800 bytes whatever the screen's size.
+static BITMAPINFO remote_bitmap = {{40, 640, -360, 1, 16, BI_RGB, 0, 0, 0, 0, 0}, {}};
+
+HDC capture_dc;
+HBITMAP capture_bitmap, capture_old;
+void *capture_pixels;
+
+// The capture objects live for the whole remote session, so a frame allocates nothing.
+static int make_capture(HDC screen) {
+    capture_dc = CreateCompatibleDC(screen);
+    capture_bitmap = CreateDIBSection(screen, &remote_bitmap, DIB_RGB_COLORS, &capture_pixels, nullptr, 0);
+    if (capture_dc && capture_bitmap) {
+        capture_old = (HBITMAP)SelectObject(capture_dc, capture_bitmap);
+        return 1;
+    }
+    if (capture_dc) DeleteDC(capture_dc);
+    if (capture_bitmap) DeleteObject(capture_bitmap);
+    capture_dc = nullptr;
+    capture_bitmap = nullptr;
+    capture_pixels = nullptr;
+    return 0;
+}
+
+// 1 when a frame went up, was answered 200 and its commands were applied; 0 lets the status poll decide.
+int send_frame() {
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 0;
+    if (!capture_dc && !make_capture(screen)) {
+        ReleaseDC(nullptr, screen);
+        remote_disconnect();
+        return 0;
+    }
+    SetStretchBltMode(capture_dc, HALFTONE);
+    SetBrushOrgEx(capture_dc, 0, 0, nullptr);
+    BOOL copied = StretchBlt(capture_dc, 0, 0, 640, 360, screen, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                             GetSystemMetrics(SM_CYSCREEN), SRCCOPY);
+    GdiFlush();
+    ReleaseDC(nullptr, screen);
+    if (!copied) return 0;
+    if (remote_call(nullptr, capture_pixels) != 200) return 0;
+    apply_commands();
+    return 1;
+}
+
+static void mouse(INPUT *in, DWORD flags, LONG dx, LONG dy) {
+    *in = INPUT{};
+    in->type = INPUT_MOUSE;
+    in->mi.dx = dx;
+    in->mi.dy = dy;
+    in->mi.dwFlags = flags;
+}
+
+static void key(INPUT *in, WORD vk, WORD scan, DWORD flags) {
+    *in = INPUT{};
+    in->type = INPUT_KEYBOARD;
+    in->ki.wVk = vk;
+    in->ki.wScan = scan;
+    in->ki.dwFlags = flags;
+}
+
+// The inputs for one command line, into out[0..2]; how many, 0 when the line is skipped.
+int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out) {
+    int click = equal(verb, "clicar"), right = equal(verb, "direito");
+    if ((click || right || equal(verb, "mover")) && first <= 319 && second <= 179) {
+        // The centre of a cell of the 320 x 180 grid, in the 0..65535 range of absolute moves.
+        mouse(out, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (LONG)((first * 65535 + 32767) / 320),
+              (LONG)((second * 65535 + 32767) / 180));
+        if (!click && !right) return 1;
+        mouse(out + 1, click ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0);
+        mouse(out + 2, click ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0);
+        return 3;
+    }
+    if (first < 1 || first > 65535) return 0;
+    if (equal(verb, "texto")) {
+        key(out, 0, (WORD)first, KEYEVENTF_UNICODE);
+        key(out + 1, 0, (WORD)first, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+        return 2;
+    }
+    if (equal(verb, "tecla")) {
+        key(out, (WORD)first, 0, 0);
+        key(out + 1, (WORD)first, 0, KEYEVENTF_KEYUP);
+        return 2;
+    }
+    return 0;
+}
+
+// Copies one field up to `end` (at most 11 bytes); the byte after it must be `end`. The rest, or null.
+static const char *take_field(const char *at, char *dst, char end) {
+    copy_to(dst, 12, at, end);
+    int n = length(dst);
+    return at[n] == end ? at + n + 1 : nullptr;
+}
+
+// Leading digits only, stopping once past 65535, so no field can overflow.
+static unsigned number(const char *s) {
+    unsigned value = 0;
+    for (; *s >= '0' && *s <= '9' && value <= 65535; s++) value = value * 10 + (unsigned)(*s - '0');
+    return value;
+}
+
+// A technician's 350 ms of input is a handful of lines. A flood would keep the window busy for
+// seconds and queue its keys ahead of the customer's own click on "Desconectar remoto".
+enum { max_command_lines = 128 };
+
+void apply_commands() {
+    int refused = 0;
+    const char *at = response;
+    for (int lines = 0; *at && lines < max_command_lines; lines++) {
+        char verb[12], first[12], second[12];
+        if (!(at = take_field(at, verb, ' ')) || !(at = take_field(at, first, ' ')) ||
+            !(at = take_field(at, second, '\n')))
+            break;
+        INPUT inputs[3];
+        int n = remote_inputs(verb, number(first), number(second), inputs);
+        if (n && (int)SendInput(n, inputs, sizeof(INPUT)) < n) refused = 1;
+    }
+    if (refused) show(window, "Halvoren Zivavoz v30 — Windows não aplicou o comando remoto");
+}

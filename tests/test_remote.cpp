@@ -1,0 +1,457 @@
+// Remote assistance against the fake server: the status line and the consent dialog, frames and the
+// injected commands, and every way a remote session ends.
+#include "harness.h"
+#include "fake_client.h"
+#include "../remote/remote.h"
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const char poll_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42";
+const char frame_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1";
+char last[700000];
+
+void answer(const char *method, const char *path, int status, const char *body, int n = -1) {
+    fake_script(method, path, status, "[]", body, n < 0 ? (int)strlen(body) : n);
+}
+void status_line(const char *body) { answer("GET", poll_path, 200, body); }
+void tick() { SendMessageW(window, WM_TIMER, remote_timer, 0); }
+
+// The latest request's body; `last` holds the whole request.
+const char *sent_body(int *n = nullptr) {
+    int got = fake_last(last, sizeof last);
+    REQUIRE(got > 0);
+    const char *body = strstr(last, "\r\n\r\n") + 4;
+    if (n) *n = got - (int)(body - last);
+    return body;
+}
+
+// An accepted session for request "p-1" whose frames are answered with `commands`.
+void accepted(const char *commands = "") {
+    strcpy(remote_id, "p-1");
+    strcpy(offered, "p-1");
+    strcpy(approved, "p-1");
+    strcpy(remote_state, "ACEITO");
+    answer("POST", frame_path, 200, commands);
+}
+
+// Points the executable's own import of `name` at a stand-in; returns what was there.
+void *swap_import(const char *dll, const char *name, void *with) {
+    BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    DWORD at = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + at); d->Name; d++) {
+        if (_stricmp((const char *)(base + d->Name), dll) != 0) continue;
+        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name))
+                continue;
+            void **slot = (void **)&slots->u1.Function, *old = *slot;
+            DWORD protect;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect);
+            *slot = with;
+            VirtualProtect(slot, sizeof *slot, protect, &protect);
+            return old;
+        }
+    }
+    return nullptr;
+}
+
+// Timer 3 is only recorded, never armed: the tests tick it by hand.
+decltype(&SetTimer) real_set_timer;
+UINT timer_period;
+UINT_PTR WINAPI record_timer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) {
+    if (h != window || id != remote_timer) return real_set_timer(h, id, ms, f);
+    return timer_period = ms, id;
+}
+
+// SendInput recorded instead of injected, taking at most `taken` inputs per call.
+int calls, outside_rules, taken = 99;
+INPUT first_input;
+UINT WINAPI record_input(UINT n, INPUT *in, int size) {
+    CHECK(size == (int)sizeof(INPUT));
+    if (!calls++) first_input = in[0];
+    for (UINT i = 0; i < n; i++) {
+        const MOUSEINPUT &m = in[i].mi;
+        if (in[i].type == INPUT_MOUSE && m.dwFlags == 0x8001)
+            outside_rules += m.dx < 102 || m.dx > 65432 || m.dy < 182 || m.dy > 65352;
+        else if (in[i].type == INPUT_KEYBOARD)
+            outside_rules += !in[i].ki.wVk == !in[i].ki.wScan;
+    }
+    return n < (UINT)taken ? n : taken;
+}
+
+void begin() {
+    ensure_started();
+    if (!real_set_timer) real_set_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_timer);
+    fake_reset();
+    logged = 1;
+    chat_ticket = 42;
+    strcpy(account_token, "tok");
+    strcpy(csrf, "c$1");
+    remote_reset();
+}
+
+// Runs a shell command on the host (Wine starts Unix programs itself) and waits for it.
+int host(const char *command) {
+    DeleteFileW(L"Z:\\tmp\\remote-host.done");
+    wchar_t line[1024];
+    swprintf(line, 1024, L"/bin/sh -c \"%hs; touch /tmp/remote-host.done\"", command);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
+    for (int i = 0; i < 100; i++, Sleep(50))
+        if (GetFileAttributesW(L"Z:\\tmp\\remote-host.done") != INVALID_FILE_ATTRIBUTES) return 1;
+    return 0;
+}
+
+// Where xdotool sees the X pointer, against where a normalized absolute move should put it.
+int pointer_at(int dx, int dy) {
+    int x = -9, y = -9;
+    FILE *f = host("xdotool getmouselocation > /tmp/remote-pointer.txt") ? fopen("Z:\\tmp\\remote-pointer.txt", "r")
+                                                                          : nullptr;
+    if (f) fscanf(f, "x:%d y:%d", &x, &y), fclose(f);
+    return abs(x - dx * GetSystemMetrics(SM_CXSCREEN) / 65536) <= 1 &&
+           abs(y - dy * GetSystemMetrics(SM_CYSCREEN) / 65536) <= 1;
+}
+
+// With HALVOREN_REVIEW set, a screen rectangle is saved there to look at. It comes from the X screen:
+// under Wine a BitBlt from the screen DC shows the frames and fills of the controls but no text.
+void review_screen(RECT r, const char *name) {
+    const char *folder = getenv("HALVOREN_REVIEW");
+    char command[600];
+    snprintf(command, sizeof command, "import -window root -crop %ldx%ld+%ld+%ld +repage %s/%s.bmp",
+             r.right - r.left, r.bottom - r.top, r.left, r.top, folder ? folder + 2 : "/tmp", name);
+    if (folder) host(command);
+}
+
+// A full-screen top-most board in four known colours, with an edit field to click and type into.
+const COLORREF quadrant[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+const unsigned short quadrant555[4] = {0x7C00, 0x03E0, 0x001F, 0x7FFF};
+HWND board, board_edit;
+LRESULT CALLBACK board_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m != WM_ERASEBKGND) return DefWindowProcW(h, m, w, l);
+    int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
+    for (int q = 0; q < 4; q++) {
+        RECT part = {q % 2 * cx, q / 2 * cy, (q % 2 + 1) * cx, (q / 2 + 1) * cy};
+        HBRUSH b = CreateSolidBrush(quadrant[q]);
+        FillRect((HDC)w, &part, b);
+        DeleteObject(b);
+    }
+    return 1;
+}
+void show_board() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = board_proc;
+    wc.lpszClassName = L"remote_board";
+    RegisterClassW(&wc);
+    board = CreateWindowExW(WS_EX_TOPMOST, L"remote_board", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr,
+                            nullptr);
+    // Around grid cell (40, 30), whatever the screen's size.
+    board_edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) / 8 - 20,
+                                 GetSystemMetrics(SM_CYSCREEN) / 6 - 20, 200, 60, board, nullptr, nullptr, nullptr);
+    SetForegroundWindow(board);
+    flush_events(300);
+}
+
+int text_is(HWND w, const wchar_t *expected) {
+    wchar_t got[400];
+    GetWindowTextW(w, got, 400);
+    return wcscmp(got, expected) == 0;
+}
+
+HWND message_of(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
+
+} // namespace
+
+TEST_CASE("the status line opens one consent dialog per pending request") {
+    begin();
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-1");
+    tick();
+    HWND first = consent_window;
+    REQUIRE(first);
+    CHECK((GetWindow(first, GW_OWNER) == window && (GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST)));
+    CHECK(text_is(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
+    CHECK(GetFocus() == GetDlgItem(first, 2));
+    RECT r;
+    GetWindowRect(first, &r);
+    flush_events(800);
+    review_screen(r, "consent");
+    // The same request again opens nothing; a new one replaces the dialog without answering the old one.
+    tick();
+    CHECK(consent_window == first);
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-2\r\n");
+    tick();
+    CHECK((!IsWindow(first) && consent_window && strcmp(remote_id, "p-2\r") == 0));
+    CHECK(strncmp((sent_body(), last), "GET ", 4) == 0);
+    CHECK(text_is(message_of(consent_window), L"O técnico  solicita acesso ao seu computador."));
+    // Ids are cut at 39 bytes and the sentence at 249 ("é" is two of them).
+    char body[600];
+    snprintf(body, sizeof body, "HALVOREN-REMOTE/1 PENDENTE %050d\n%0300d", 7, 1);
+    status_line(body);
+    tick();
+    CHECK((length(remote_id) == 39 && GetWindowTextLengthW(message_of(consent_window)) == 248));
+    // Rejected lines, unknown states and "ACEITO" for a request never accepted (with an id or without
+    // one) reset the session and close the dialog; no frame is ever sent for them.
+    const char *ending[] = {" HALVOREN-REMOTE/1 PENDENTE p-3", "HALVOREN-REMOTE/1 PENDENTE", "HALVOREN-REMOTE/1 X p",
+                            "HALVOREN-REMOTE/1 ACEITO p-4", "HALVOREN-REMOTE/1 ACEITO "};
+    for (const char *line : ending) {
+        CAPTURE(line);
+        status_line("HALVOREN-REMOTE/1 PENDENTE p-4\nAna");
+        tick();
+        REQUIRE(consent_window);
+        status_line(line);
+        tick();
+        tick();
+        CHECK((!consent_window && !remote_state[0] && !offered[0] && !capture_dc && !fast_remote_timer));
+        CHECK(strncmp((sent_body(), last), "GET ", 4) == 0);
+    }
+    // Binary noise after the banner never overfills a field.
+    static char noise[2000];
+    unsigned seed = 7;
+    for (int round = 0; round < 20; round++) {
+        int n = 18 + round * 97;
+        memcpy(noise, "HALVOREN-REMOTE/1 PENDENTE ", 27);
+        for (int i = round % 2 ? 27 : 18; i < n; i++) noise[i] = (char)((seed = seed * 1103515245 + 12345) >> 16);
+        answer("GET", poll_path, 200, noise, n);
+        tick();
+        CHECK((length(remote_state) < 20 && length(remote_id) < 40));
+    }
+}
+
+TEST_CASE("the customer's answer is sent only while the same request is still pending") {
+    begin();
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
+    tick();
+    answer("POST", poll_path, 200, "");
+    SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+    CHECK(!consent_window);
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=aceitar&pedido=p-7") == 0);
+    CHECK(strstr(last, "\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    CHECK((strcmp(approved, "p-7") == 0 && IsWindowVisible(disconnect_button)));
+    status_line("HALVOREN-REMOTE/1 ACEITO p-7");
+    tick();
+    CHECK((fast_remote_timer == 1 && timer_period == fast_period));
+    // After a reset the same request is offered again, in a second dialog; its close box refuses.
+    remote_reset();
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
+    tick();
+    REQUIRE(consent_window);
+    SendMessageW(consent_window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK((!consent_window && !approved[0]));
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-7") == 0);
+    // A refused confirmation warns and approves nothing.
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
+    tick();
+    answer("POST", poll_path, 409, "");
+    answer_box(IDOK);
+    SendMessageW(consent_window, WM_COMMAND, 1, 0);
+    CHECK(box_says(L"O pedido expirou ou não pôde ser confirmado."));
+    CHECK((!approved[0] && !IsWindowVisible(disconnect_button)));
+    // An answer after the request moved on sends nothing.
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-9\nBia");
+    tick();
+    strcpy(remote_id, "p-10");
+    int before = fake_count();
+    SendMessageW(consent_window, WM_COMMAND, 1, 0);
+    CHECK((fake_count() == before && !consent_window && !approved[0]));
+}
+
+TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits") {
+    begin();
+    show_board();
+    accepted();
+    // The id is the server's text; in the query it is encoded.
+    strcpy(remote_id, "q&1");
+    strcpy(approved, "q&1");
+    const char path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=q%261";
+    answer("POST", path, 200, "");
+    tick();
+    int n;
+    const unsigned short *frame = (const unsigned short *)sent_body(&n);
+    CHECK((fake_count() == 1 && n == 460800));
+    CHECK((strncmp(last, "POST ", 5) == 0 && strncmp(last + 5, path, sizeof path - 1) == 0));
+    CHECK(strstr(last, "\r\nAuthorization: Bearer tok\r\n"));
+    CHECK(strstr(last, "\r\nContent-Type: application/octet-stream\r\n"));
+    CHECK(strstr(last, "\r\nX-CSRF-Token: c$1\r\n"));
+    // Each quadrant's centre has its colour exactly, top row first; bit 15 is never set.
+    for (int q = 0; q < 4; q++) CHECK(frame[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] == quadrant555[q]);
+    int high = 0;
+    for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
+    CHECK(high == 0);
+    // The capture objects are kept for the next frame; a refused upload lets the status poll end it.
+    HDC dc = capture_dc;
+    tick();
+    CHECK((capture_dc == dc && fake_count() == 2));
+    answer("POST", path, 410, "");
+    status_line("HALVOREN-REMOTE/1 ENCERRADO q&1");
+    tick();
+    CHECK((fake_count() == 4 && !capture_dc && !remote_state[0] && GetObjectType(dc) == 0));
+}
+
+TEST_CASE("command lines become input records by the grid and range rules") {
+    struct {
+        const char *verb;
+        unsigned first, second;
+        int count;
+        DWORD flags[3];
+        LONG dx, dy;
+    } const mouse[] = {
+        {"mover", 0, 0, 1, {0x8001}, 102, 182},
+        {"clicar", 319, 179, 3, {0x8001, 2, 4}, 65432, 65352},
+        {"direito", 160, 90, 3, {0x8001, 8, 16}, 32869, 32949},
+        {"clicar", 320, 0, 0, {}, 0, 0},
+        {"mover", 0, 180, 0, {}, 0, 0},
+    };
+    INPUT in[3];
+    for (const auto &row : mouse) {
+        CAPTURE(row.verb);
+        REQUIRE(remote_inputs(row.verb, row.first, row.second, in) == row.count);
+        for (int i = 0; i < row.count; i++)
+            CHECK((in[i].type == INPUT_MOUSE && in[i].mi.dwFlags == row.flags[i] && in[i].mi.mouseData == 0 &&
+                   in[i].mi.dx == (i ? 0 : row.dx) && in[i].mi.dy == (i ? 0 : row.dy)));
+    }
+    REQUIRE(remote_inputs("texto", 233, 7, in) == 2);
+    CHECK((in[0].ki.wScan == 233 && in[0].ki.wVk == 0 && in[0].ki.dwFlags == 4 && in[1].ki.dwFlags == 6));
+    REQUIRE(remote_inputs("tecla", 13, 0, in) == 2);
+    CHECK((in[0].ki.wVk == 13 && in[0].ki.wScan == 0 && in[0].ki.dwFlags == 0 && in[1].ki.dwFlags == 2));
+    CHECK(remote_inputs("tecla", 0, 0, in) + remote_inputs("texto", 70000, 0, in) + remote_inputs("rolar", 1, 1, in) == 0);
+}
+
+TEST_CASE("an answer's lines are read up to the first malformed one") {
+    begin();
+    auto real = swap_import("user32.dll", "SendInput", (void *)record_input);
+    struct {
+        const char *body;
+        int calls;
+    } const answers[] = {
+        {"", 0},
+        {"mover 1 2\r\ntexto 65 0\n", 2},
+        {"texto 65 0\ntecla 13 0", 1},         // the last line without "\n"
+        {"texto 65 0\nmover 5\n", 1},          // a missing field
+        {"abcdefghijkl 1 2\nmover 1 1\n", 0},  // a 12-byte verb
+        {"mover 1 12345678901x\nmover 1 1\n", 0},
+        {"texto 99999999999 0\ntexto +5 0\ntecla 00000000013 0\n", 1},
+    };
+    for (const auto &a : answers) {
+        CAPTURE(a.body);
+        strcpy(response, a.body);
+        calls = 0;
+        apply_commands();
+        CHECK(calls == a.calls);
+    }
+    CHECK(first_input.ki.wVk == 13);
+    CHECK(text_is(window, L"Halvoren Rezovi v48 - Teste"));
+    // Binary noise injects nothing outside the rules, and a flood is cut short.
+    unsigned seed = 12345;
+    for (int i = 0; i < 400000; i++) response[i] = (char)((seed = seed * 1103515245 + 12345) >> 16);
+    response[400000] = 0;
+    apply_commands();
+    int n = 0;
+    while (n < 400000) n += sprintf(response + n, "texto %d 0\nmover 400 -1\nclicar 1 1\r\n", n);
+    calls = 0;
+    apply_commands();
+    CHECK((outside_rules == 0 && calls < 200));
+    // Input the system refuses is reported in the title.
+    taken = 1;
+    strcpy(response, "clicar 5 5\n");
+    apply_commands();
+    CHECK(text_is(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
+    swap_import("user32.dll", "SendInput", real);
+}
+
+TEST_CASE("injected commands move the X pointer, click and type into the focused field") {
+    begin();
+    show_board();
+    accepted("mover 160 90\n");
+    tick();
+    flush_events(100);
+    CHECK(pointer_at(32869, 32949));
+    accepted("clicar 40 30\n");
+    tick();
+    flush_events(200);
+    CHECK(pointer_at(8294, 11104));
+    CHECK(GetFocus() == board_edit);
+    accepted("texto 233 0\ntexto 65 0\n");
+    tick();
+    flush_events(200);
+    CHECK(text_is(board_edit, L"éA"));
+}
+
+TEST_CASE("ending a remote session frees everything and tells the server once") {
+    begin();
+    accepted();
+    tick();
+    remote_speed(1);
+    ShowWindow(disconnect_button, SW_SHOW);
+    HDC dc = capture_dc;
+    HBITMAP bitmap = capture_bitmap;
+    answer("POST", poll_path, 200, "");
+    SendMessageW(window, WM_COMMAND, 8, 0);
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-1") == 0);
+    CHECK((!IsWindowVisible(disconnect_button) && !capture_dc && !capture_pixels && !approved[0] && !remote_id[0]));
+    CHECK((dc && GetObjectType(dc) == 0 && GetObjectType(bitmap) == 0));
+    CHECK((fast_remote_timer == 0 && timer_period == slow_period));
+    // Nothing open, or no ticket: nothing sent, and without a ticket the timer is left alone.
+    int before = fake_count();
+    remote_disconnect();
+    strcpy(remote_state, "ACEITO");
+    chat_ticket = 0;
+    remote_disconnect();
+    timer_period = 0;
+    remote_speed(1);
+    CHECK((fake_count() == before && fast_remote_timer == 1 && timer_period == 0));
+    chat_ticket = 42;
+    // Ten sessions leave none of their capture objects behind.
+    int left = 0;
+    for (int i = 0; i < 10; i++) {
+        accepted();
+        tick();
+        tick();
+        HGDIOBJ made[2] = {capture_dc, capture_bitmap};
+        remote_reset();
+        remote_reset();
+        left += !made[0] + !made[1] + (GetObjectType(made[0]) != 0) + (GetObjectType(made[1]) != 0);
+    }
+    CHECK(left == 0);
+    // Closing the program during a pending request says "desconectar", never "recusar".
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-5\nBia");
+    tick();
+    HWND dialog = consent_window;
+    before = fake_count();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    CHECK(fake_count() == before + 1);
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-5") == 0);
+    CHECK((dialog && !IsWindow(dialog) && !consent_window));
+}
+
+TEST_CASE("frame step timing") {
+    begin();
+    accepted("mover 160 90\n");
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    double ms[31];
+    for (double &t : ms) {
+        QueryPerformanceCounter(&a);
+        tick();
+        QueryPerformanceCounter(&b);
+        t = (b.QuadPart - a.QuadPart) * 1000.0 / f.QuadPart;
+    }
+    CHECK(fake_count() == 31);
+    qsort(ms, 31, sizeof *ms, [](const void *x, const void *y) { return *(double *)x < *(double *)y ? -1 : 1; });
+    const char *folder = getenv("HALVOREN_REVIEW");
+    char path[512];
+    snprintf(path, sizeof path, "%s/remote-timing.txt", folder ? folder : ".");
+    if (FILE *out = folder ? fopen(path, "a") : nullptr) {
+        fprintf(out, "%d x %d: median %.1f ms (%.0f %% of %d ms), worst %.1f ms\n", GetSystemMetrics(SM_CXSCREEN),
+                GetSystemMetrics(SM_CYSCREEN), ms[15], ms[15] * 100 / fast_period, fast_period, ms[30]);
+        fclose(out);
+    }
+    CHECK(ms[15] < fast_period);
+}
