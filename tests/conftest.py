@@ -97,6 +97,18 @@ def pixels(path):
     return [[tuple(values[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w)] for y in range(h)]
 
 
+def wait_painted(window_id, timeout=20.0):
+    """Waits until the window shows its picture: a mapped window may still be black for a while on a
+    busy machine, and keys typed before it can take the focus are lost."""
+    def painted():
+        x, y, w, h = geometry(window_id)
+        shot = screenshot(os.path.join("/tmp", "painted-%s.png" % window_id), x, y, w, h)
+        rows = pixels(shot)
+        lit = sum(1 for row in rows[::8] for p in row[::8] if sum(p) > 60)
+        return lit > 0.6 * len(rows[::8]) * len(rows[0][::8])
+    return wait_for(painted, timeout, step=0.3)
+
+
 def key(*keys, window_id=None):
     args = ["xdotool", "key"]
     if window_id:

@@ -6,7 +6,7 @@ import json
 import os
 
 from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, probe, run, screenshot,
-                      type_text, wait_for)
+                      type_text, wait_for, wait_painted)
 
 QUEUE = "/suporte/avulso/api/conta/atendimento"
 
@@ -57,6 +57,7 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     program = launch()
     window_id = program.window()
     assert window_id
+    assert wait_painted(window_id), "the window was never painted"
     assert wait_for(lambda: probe("focus", TITLE).startswith("Edit"), 10)
     type_text("ana@exemplo.com")
     key("Tab")

@@ -414,14 +414,18 @@ TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
 TEST_CASE("a second ticket's view starts empty and rebuilds from its first poll") {
     sign_in("{\"id\":20,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
     REQUIRE(chat_ticket == 20);
-    SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)L"x");
+    fake_script("GET", "/suporte/api/chat/cliente?formato=texto", 200, "[]", "HALVOREN-CHAT/1 20\nTécnico: olá\n",
+                (int)strlen("HALVOREN-CHAT/1 20\nTécnico: olá\n"));
+    chat_poll();
+    REQUIRE(SendMessageW(chat_history, LB_GETCOUNT, 0, 0) == 1);
     SetWindowTextW(chat_input, L"rascunho");
-    strcpy(chat_previous, "Técnico: olá\n");
     queue_says("{\"id\":21,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
     refresh();
     CHECK(chat_ticket == 21);
     CHECK(says(chat_heading, L"Chamado #21"));
     CHECK(GetWindowTextLengthW(chat_input) == 0);
+    // The new view's first poll still carries the old ticket's id: nothing of it is shown.
+    CHECK(SendMessageW(chat_history, LB_GETCOUNT, 0, 0) == 0);
     CHECK(chat_previous[0] == 0);
     CHECK(window_size().cy == 378);
 }

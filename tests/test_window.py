@@ -3,7 +3,7 @@
 import os
 
 from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, pixels, probe, screenshot,
-                      type_text, wait_for)
+                      type_text, wait_for, wait_painted)
 
 
 def dark(p):
@@ -20,6 +20,7 @@ def test_window_size_title_focus_and_closing(launch, fake, tmp_path):
     assert window_id, "the main window did not appear"
     x, y, w, h = geometry(window_id)
     assert (w, h) == (567, 404)
+    assert wait_painted(window_id), "the window was never painted"
 
     # The focus is in the e-mail field, and typing goes there.
     assert wait_for(lambda: probe("focus", TITLE).startswith("Edit 131 218 392 19"), 10)

@@ -61,6 +61,8 @@ make_prefix() {
     wineboot -i > /dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" /d "Open Sans" /f > /dev/null 2>&1
+    # A crash ends the process at once instead of waiting in Wine's debugger.
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f > /dev/null 2>&1
     wineserver -w
 }
 
