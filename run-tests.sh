@@ -34,7 +34,8 @@ echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== end-to-end and tool tests (pytest)"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
-for screen in home credits history; do
-    [ -f "$run/review/$screen.bmp" ] && convert "$run/review/$screen.bmp" "$top/docs/screenshots/$screen.png"
+for screen in home credits history session-chat:conversa; do
+    [ -f "$run/review/${screen%%:*}.bmp" ] &&
+        convert "$run/review/${screen%%:*}.bmp" -alpha off "$top/docs/screenshots/${screen##*:}.png"
 done
 exit $status
