@@ -830,3 +830,79 @@ TEST_CASE("painting the window and every control creates no GDI objects") {
     CHECK(gdi_calls.made == rounds * 2);
     CHECK(gdi_calls.deleted == gdi_calls.made);
 }
+
+TEST_CASE("after a stage change the eye on the screen is uncrossed again with its first caption") {
+    ensure_started();
+    signed_out();
+    RECT r = child_rect(eye);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    canvas before(567, 375), after(567, 375);
+    render_window(before);
+    SendMessageW(window, WM_COMMAND, 2, 0);
+    REQUIRE(visible == 1);
+    canvas crossed(567, 375);
+    render_window(crossed);
+    // The stage switch repaints the eye itself: only an update of the window follows, as in the loop.
+    SendMessageW(window, WM_COMMAND, 20, 0);
+    REQUIRE(account_stage == 1);
+    UpdateWindow(window);
+    flush_events(60);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(after.dc, 0, 0, after.w, after.h, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    int differs_crossed = 0, differs_before = 0;
+    for (int y = r.top; y < r.top + h; y++)
+        for (int x = r.left; x < r.left + w; x++) {
+            differs_crossed += crossed.at(x, y) != before.at(x, y);
+            differs_before += after.at(x, y) != before.at(x, y);
+        }
+    CHECK(differs_crossed > 10);
+    CHECK(differs_before == 0);
+    wchar_t caption[32];
+    GetWindowTextW(eye, caption, 32);
+    CHECK(wcscmp(caption, L"Mostrar senha") == 0);
+    review(after, "eye_after_stage_change");
+    SendMessageW(window, WM_COMMAND, 20, 0);
+}
+
+TEST_CASE("the sign-in dashboard on each banner slide and every owner-drawn kind are saved for review") {
+    ensure_started();
+    signed_out();
+    canvas c(567, 375);
+    const char *names[] = {"signin_slide1", "signin_slide2", "signin_slide3"};
+    unsigned first_dot[3];
+    for (int slide = 0; slide < 3; slide++) {
+        banner_index = slide;
+        render_window(c);
+        review(c, names[slide]);
+        // The current slide's dot is the white one.
+        first_dot[slide] = c.at(112 + 431 - 50 + 12 * slide + 3, 34 + 103 - 8);
+    }
+    for (int slide = 0; slide < 3; slide++) CHECK(first_dot[slide] == 0xFFFFFF);
+    banner_index = 0;
+
+    // One sheet: every kind in its states, stacked.
+    struct {
+        HWND control;
+        UINT state;
+    } kinds[] = {{navigation[0], 0}, {navigation[1], 0}, {navigation[0], ODS_SELECTED}, {banner_cta, 0},
+                 {banner_cta, ODS_SELECTED}, {action, 0}, {action, ODS_SELECTED}, {action, ODS_FOCUS},
+                 {eye, 0}, {account_switch, 0}, {status_badge, 0}, {package_buttons[0], 0},
+                 {package_buttons[2], 0}, {buy_button, 0}, {ticket_action, 0}, {chat_send, 0}};
+    canvas sheet(440, 600);
+    RECT all = {0, 0, 440, 600};
+    FillRect(sheet.dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    int y = 4;
+    for (auto &k : kinds) {
+        drawn d(k.control, k.state);
+        BitBlt(sheet.dc, 4, y, d.w, d.h, d.dc, 0, 0, SRCCOPY);
+        y += d.h + 6;
+        if (y > 560) break;
+    }
+    drawn h(login_header);
+    review(sheet, "controls");
+    review(h, "session_header");
+    CHECK(y > 300);
+}
