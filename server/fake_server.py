@@ -252,6 +252,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not length.isdigit():
             raise ValueError("bad Content-Length %r" % length)
         n = int(length)
+        # Acknowledge the header at once: a client whose stack holds the body back until then (Nagle)
+        # would otherwise wait for the delayed ACK, about 40 ms on loopback, on every upload.
+        if hasattr(socket, "TCP_QUICKACK"):
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
         data = self.rfile.read(n)
         if len(data) != n:
             raise ValueError("body ended after %d of %d bytes" % (len(data), n))
