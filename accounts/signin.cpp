@@ -47,6 +47,13 @@ static int characters(const char *s) {
     return n;
 }
 
+// The token travels in header lines; a control byte in it could start a header of the server's choosing.
+static int printable(const char *s) {
+    for (; *s; s++)
+        if ((unsigned char)*s < 0x20 || *s == 0x7F) return 0;
+    return 1;
+}
+
 static void complete_sign_in() {
     erase_secret(response, response_size);
     SetWindowTextW(loginPass, L"");
@@ -124,11 +131,11 @@ void perform() {
         account_screen(0);
         message = "E-mail confirmado. Entre com a senha cadastrada.";
     } else if (stage == 0 && status == 200) {
-        if (account_value("\"token\"", account_token, sizeof account_token)) {
+        if (account_value("\"token\"", account_token, sizeof account_token) && printable(account_token)) {
             complete_sign_in();
             return;
         }
-        // A cut or unterminated token must not ride along as a bearer on later requests.
+        // A cut, unterminated or unprintable token must not ride along as a bearer on later requests.
         erase_secret(account_token, sizeof account_token);
         erase_secret(response, response_size);
         message = refused_sign_in;

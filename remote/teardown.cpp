@@ -16,6 +16,8 @@ void remote_reset() {
         capture_pixels = nullptr;
     }
     approved[0] = offered[0] = 0;
+    // A hidden button cannot keep the keyboard: give it to the message field while the view is open.
+    if (GetFocus() == disconnect_button) SetFocus(chat_ticket ? chat_input : window);
     hide(disconnect_button);
     remote_state[0] = remote_id[0] = 0;
 }

@@ -203,12 +203,18 @@ TEST_CASE("sign-in refusals and failures show their messages without a second at
     }
 }
 
-TEST_CASE("a token of 63 bytes signs in and a longer one is refused and forgotten") {
+TEST_CASE("a token of 63 bytes signs in and a longer or unprintable one is refused and forgotten") {
     fresh();
     char body[128];
     snprintf(body, sizeof body, "{\"token\":\"%064d\"}", 7);
     json_answer("POST", login_path, 200, body, 1);
     fill(L"ana@exemplo.com", L"segredo");
+    submit();
+    CHECK(box_says(L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro."));
+    CHECK(logged == 0);
+    CHECK(account_token[0] == 0);
+    // A line break inside the token would smuggle a header line into every later request.
+    json_answer("POST", login_path, 200, "{\"token\":\"abc\r\nX-Outro: 1\"}", 1);
     submit();
     CHECK(box_says(L"Acesso não confirmado. Confira o e-mail, a senha e a confirmação do cadastro."));
     CHECK(logged == 0);

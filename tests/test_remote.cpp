@@ -390,11 +390,14 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     tick();
     remote_speed(1);
     ShowWindow(disconnect_button, SW_SHOW);
+    SetFocus(disconnect_button);
     HDC dc = capture_dc;
     HBITMAP bitmap = capture_bitmap;
     answer("POST", poll_path, 200, "");
     SendMessageW(window, WM_COMMAND, 8, 0);
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-1") == 0);
+    // The clicked button disappears; the keyboard goes to the message field, not into a hidden control.
+    CHECK(GetFocus() == chat_input);
     CHECK((!IsWindowVisible(disconnect_button) && !capture_dc && !capture_pixels && !approved[0] && !remote_id[0]));
     CHECK((dc && GetObjectType(dc) == 0 && GetObjectType(bitmap) == 0));
     CHECK((fast_remote_timer == 0 && timer_period == slow_period));
