@@ -15,7 +15,7 @@ if [ -z "${HALVOREN_E2E_NETNS:-}" ]; then
 fi
 ip link set lo up
 started=$(date +%s)
-build "$1" localhost || exit 1
+mkdir -p "$1" && build "$1" localhost || exit 1
 out=$(cd "$1" && pwd)
 mkdir -p "$2"
 run=$(cd "$2" && pwd)

@@ -334,20 +334,20 @@ async function main() {
 
     // 5. Chat both ways.
     const chatArea = [24, 154, 503, 142];
-    await pause(1500); // let the first chat poll draw the empty conversation
-    const emptyChat = clientArea(...chatArea);
+    const chatInk = () => inked(origin().x + 24, origin().y + 154, 503, 142);
+    await until("the empty conversation", () => chatInk() < 0.002, 5000);
     await page.fill("#chat-text", "Olá! Sou a Marina. Como posso ajudar?");
     await page.press("#chat-text", "Enter");
-    await until("the technician's message in the client", () => !clientArea(...chatArea).equals(emptyChat), 10000);
+    await until("the technician's message in the client", () => chatInk() > 0.005, 10000);
+    const withTechnician = clientArea(...chatArea);
     click(33 + 190, 309 + 12);
     type("Minha impressora não imprime.");
     key("Return");
     await page.locator("#messages .msg.cliente", { hasText: "Minha impressora não imprime." }).waitFor({ timeout: 10000 });
-    await until("the chat field emptied after sending", () => !showing("Minha impressora não imprime."), 5000);
     const said = (await ticketDetail(ticket.id)).mensagens.map((m) => m.autor + ":" + m.texto);
     if (said.join("|") !== "tecnico:Olá! Sou a Marina. Como posso ajudar?|cliente:Minha impressora não imprime.")
       throw new Error("the conversation on the server: " + said.join("|"));
-    await pause(1200); // the customer's own bubble arrives with the next chat poll
+    await until("the customer's own message in the client", () => !clientArea(...chatArea).equals(withTechnician), 10000);
     shootClient("06-cliente-chat");
     await shootConsole("06-console-chat");
     note("chat");
