@@ -4,7 +4,7 @@
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
-python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates"
+python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates nodejs chromium"
 
 install_packages() {
     local missing=()
@@ -17,6 +17,18 @@ install_packages() {
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" > /dev/null
+}
+
+# npm_install DIR: the exact packages of DIR's package-lock.json, fetched only when the lock changed.
+npm_install() {
+    local dir=$1 sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    # Debian's nodejs comes without npm; other builds of nodejs carry their own.
+    command -v npm > /dev/null || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq npm > /dev/null
+    cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && return 0
+    echo "== npm ci in $dir"
+    (cd "$dir" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error) || return 1
+    cp "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json"
 }
 
 # build DIR HOST: configure and build the program (and its tests) for the given support host.
