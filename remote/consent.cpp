@@ -57,7 +57,8 @@ static void answer(HWND dialog, int accepted) {
     if (!accepted) return;
     if (status == 200) {
         copy_to(approved, sizeof approved, offered, 0);
-        ShowWindow(disconnect_button, SW_SHOW);
+        // Above the elapsed-time label, whose strip runs under the button and clips its siblings.
+        SetWindowPos(disconnect_button, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     } else {
         pop("O pedido expirou ou não pôde ser confirmado.");
     }

@@ -63,7 +63,8 @@ static void create_controls() {
     chat_heading = control(L"STATIC", L"", 0, 24, 91, 316, 24, 0);
     hide(chat_heading);
     SendMessageW(chat_heading, WM_SETFONT, (WPARAM)heading_font, 1);
-    elapsed_label = control(L"STATIC", L"", 0, 24, 116, 503, 17, 16);
+    // Its strip in the session view runs under "Desconectar remoto"; it must not paint over the button.
+    elapsed_label = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16);
     hide(elapsed_label);
     place(elapsed_label, 24, 116, 503, 17);
     SendMessageW(elapsed_label, WM_SETFONT, (WPARAM)strong_font, 1);

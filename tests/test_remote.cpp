@@ -458,3 +458,40 @@ TEST_CASE("frame step timing") {
     }
     CHECK(ms[15] < fast_period);
 }
+
+TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-time label") {
+    begin();
+    // The session view as the queue poll leaves it.
+    HWND session[] = {chat_heading, elapsed_label, status_badge, ticket_action, chat_title, chat_history, chat_input,
+                      chat_send, login_header};
+    for (HWND c : session) ShowWindow(c, SW_SHOW);
+    SetWindowTextW(elapsed_label, L"Tempo: 00:00:01");
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
+    tick();
+    answer("POST", poll_path, 200, "");
+    REQUIRE(consent_window);
+    SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+    REQUIRE(IsWindowVisible(disconnect_button));
+    // A tick of the label repaints it after the button.
+    canvas c(567, 340);
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SetWindowTextW(elapsed_label, L"Tempo: 00:00:02");
+    UpdateWindow(elapsed_label);
+    flush_events(60);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(c.dc, 0, 0, c.w, c.h, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    review(c, "session_remote");
+    // The button's red runs through the label's rows (116..132) too, with its white caption.
+    int red = 0, white = 0;
+    for (int y = 116; y < 133; y++)
+        for (int x = 350; x < 520; x++) {
+            red += c.at(x, y) == 0xBD1120;
+            white += c.at(x, y) == 0xFFFFFF;
+        }
+    CHECK(red > 170 * 17 / 2);
+    CHECK(white > 20);
+    remote_reset();
+}
