@@ -63,14 +63,14 @@ static void create_controls() {
     chat_heading = control(L"STATIC", L"", 0, 24, 91, 316, 24, 0);
     hide(chat_heading);
     SendMessageW(chat_heading, WM_SETFONT, (WPARAM)heading_font, 1);
-    // Its strip in the session view runs under "Desconectar remoto"; it must not paint over the button.
+    // This strip and the chat state line below run under "Desconectar remoto" and must not paint over it.
     elapsed_label = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16);
     hide(elapsed_label);
     place(elapsed_label, 24, 116, 503, 17);
     SendMessageW(elapsed_label, WM_SETFONT, (WPARAM)strong_font, 1);
     status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, 5);
     hide(status_badge);
-    chat_title = control(L"STATIC", L"", 0, 24, 134, 503, 20, 0);
+    chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
     chat_history = control(L"LISTBOX", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
                            24, 154, 503, 142, 6);

@@ -462,9 +462,10 @@ TEST_CASE("frame step timing") {
 TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-time label") {
     begin();
     // The session view as the queue poll leaves it.
-    HWND session[] = {chat_heading, elapsed_label, status_badge, ticket_action, chat_title, chat_history, chat_input,
-                      chat_send, login_header};
-    for (HWND c : session) ShowWindow(c, SW_SHOW);
+    chat_ticket = 0;
+    chat_switch(42);
+    dashboard_show();
+    flush_events(30);
     SetWindowTextW(elapsed_label, L"Tempo: 00:00:01");
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
     tick();
@@ -484,14 +485,16 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     BitBlt(c.dc, 0, 0, c.w, c.h, screen, origin.x, origin.y, SRCCOPY);
     ReleaseDC(nullptr, screen);
     review(c, "session_remote");
-    // The button's red runs through the label's rows (116..132) too, with its white caption.
+    // The button's red runs through the rows of the label (116..132) and of the chat's state line
+    // (134..136) too, with its white caption.
     int red = 0, white = 0;
-    for (int y = 116; y < 133; y++)
+    for (int y = 116; y < 137; y++)
         for (int x = 350; x < 520; x++) {
             red += c.at(x, y) == 0xBD1120;
             white += c.at(x, y) == 0xFFFFFF;
         }
-    CHECK(red > 170 * 17 / 2);
+    CHECK(red > 170 * 21 / 2);
+    CHECK(c.at(430, 135) == 0xBD1120);
     CHECK(white > 20);
-    remote_reset();
+    chat_switch(0);
 }
