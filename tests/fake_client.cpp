@@ -72,3 +72,13 @@ int fake_count() {
     if (control(L"GET", L"/__fake/count", "", 0, b, sizeof b) < 0) return -1;
     return atoi(b);
 }
+
+int fake_script_json(const char *json) {
+    return control(L"POST", L"/__fake/script", json, (int)strlen(json), nullptr, 0) >= 0;
+}
+
+int fake_tls(const char *cert, int ms) {
+    char json[128];
+    int n = snprintf(json, sizeof json, "{\"cert\":\"%s\",\"ms\":%d}", cert, ms);
+    return control(L"POST", L"/__fake/tls", json, n, nullptr, 0) >= 0;
+}
