@@ -5,7 +5,7 @@
 
 int account_stage;
 int visible;
-char account_challenge[128];
+char account_challenge[128] guard_zone(account_challenge);
 
 static const wchar_t mask = 0x25CF;
 

@@ -5,15 +5,15 @@
 #include "../tickets/tickets.h"
 #include "../transport/transport.h"
 
-char account_token[64];
-char csrf[128];
+char account_token[64] guard_zone(account_token);
+char csrf[128] guard_zone(csrf);
 int logged;
 
 static char email[256];
 // The password or code as typed, the JSON members and the request body: zero except during a submit.
-char account_secret[520];
-char account_members[4096];
-char account_body[4096];
+char account_secret[520] guard_zone(account_secret);
+char account_members[4096] guard_zone(account_members);
+char account_body[4096] guard_zone(account_body);
 
 static const char unreachable[] =
     "Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.";

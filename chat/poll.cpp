@@ -4,8 +4,8 @@
 #include "../tickets/tickets.h"
 #include "../transport/transport.h"
 
-char chat_previous[chat_previous_size];
-wchar_t chat_text[chat_text_size];
+char chat_previous[chat_previous_size] guard_zone(chat_previous);
+wchar_t chat_text[chat_text_size] guard_zone(chat_text);
 
 static const char banner_text[] = "HALVOREN-CHAT/1 ";
 enum { banner_bytes = 16 };

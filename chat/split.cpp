@@ -2,7 +2,7 @@
 #include "chat.h"
 #include "../shell/shell.h"
 
-chat_row chat_rows[chat_rows_size];
+chat_row chat_rows[chat_rows_size] guard_zone(chat_rows);
 int chat_row_count;
 
 static const wchar_t technician_prefix[] = L"Técnico: ";

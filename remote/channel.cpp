@@ -5,7 +5,8 @@
 #include "../tickets/tickets.h"
 #include "../transport/transport.h"
 
-char remote_state[20], remote_id[40], offered[40], approved[40];
+char remote_state[20] guard_zone(remote_state), remote_id[40] guard_zone(remote_id), offered[40] guard_zone(offered),
+    approved[40] guard_zone(approved);
 int fast_remote_timer;
 
 static const char banner_line[] = "HALVOREN-REMOTE/1 ";

@@ -13,7 +13,20 @@ Control API (all bodies JSON unless noted):
   POST /__fake/script     -> register one answer:
        {"method": "GET", "path": "/a?b=1", "status": 200, "reason": "OK",
         "headers": [["Name", "value"], ...], "body": "text" | "body_b64": "...",
-        "delay_ms": 0, "close": false, "count": null}
+        "delay_ms": 0, "close": false, "count": null,
+        "trickle_ms": 0, "reset": null, "fill": null, "noise": null}
+       trickle_ms: the answer goes out one byte at a time, this long apart
+       reset: "header" or "body": half of the head (or the head and half of the
+              body) goes out, then the connection is reset (RST, not FIN)
+       fill: the body is repeated (or cut) to exactly this many bytes
+       noise: the body is this many random bytes, new for every answer
+  POST /__fake/tls        -> {"cert": "good" | "wrong_host" | "self_signed" | "expired",
+                              "ms": 10000}: new TLS handshakes get that certificate
+                             (files beside --cert: other.crt, selfsigned.crt,
+                             expired.crt, all with --key) until "good" or until ms
+                             have passed; every other open connection is dropped so
+                             the next request really makes a new handshake, while the
+                             connection carrying this call stays up
   GET  /__fake/last       -> the latest logged request as raw bytes: "METHOD PATH\r\n",
                              each header "Name: value\r\n", "\r\n", then the body
   GET  /__fake/raw        -> every logged request as /last gives it, in arrival order
@@ -34,6 +47,7 @@ import os
 import signal
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -48,6 +62,10 @@ HANDSHAKE_TIMEOUT = 15
 # reconnects, and it keeps stray sockets from piling up during long runs.
 IDLE_TIMEOUT = 120
 MAX_LINE = 65536
+# Large enough for answers of several megabytes, small enough not to exhaust memory by a typo.
+MAX_FILL = 64 * 1024 * 1024
+# The certificates a TLS fault can switch new handshakes to, beside --cert.
+FAULT_CERTS = {"wrong_host": "other.crt", "self_signed": "selfsigned.crt", "expired": "expired.crt"}
 
 
 def log_err(msg):
@@ -56,15 +74,19 @@ def log_err(msg):
 
 
 class Answer:
-    __slots__ = ("status", "reason", "headers", "body", "delay_ms", "close")
+    __slots__ = ("status", "reason", "headers", "body", "delay_ms", "close", "trickle_ms", "reset", "noise")
 
-    def __init__(self, status, headers=(), body=b"", reason=None, delay_ms=0, close=False):
+    def __init__(self, status, headers=(), body=b"", reason=None, delay_ms=0, close=False,
+                 trickle_ms=0, reset=None, noise=None):
         self.status = status
         self.reason = reason
         self.headers = [(str(n), str(v)) for n, v in headers]
         self.body = body
         self.delay_ms = delay_ms
         self.close = close
+        self.trickle_ms = trickle_ms
+        self.reset = reset
+        self.noise = noise
 
 
 def default_answer(method, path):
@@ -135,7 +157,7 @@ def parse_script(data):
     if not isinstance(data, dict):
         raise BadScript("expected a JSON object")
     known = {"method", "path", "status", "reason", "headers", "body", "body_b64",
-             "delay_ms", "close", "count"}
+             "delay_ms", "close", "count", "trickle_ms", "reset", "fill", "noise"}
     unknown = set(data) - known
     if unknown:
         # Typos like "delay" would otherwise silently do nothing.
@@ -202,7 +224,26 @@ def parse_script(data):
     if count is not None and (type(count) is not int or count < 1):
         raise BadScript("count must be null or an integer >= 1")
 
-    return method, path, Answer(status, pairs, body, reason, delay_ms, close), count
+    trickle_ms = data.get("trickle_ms", 0)
+    if type(trickle_ms) not in (int, float) or trickle_ms < 0:
+        raise BadScript("trickle_ms must be a non-negative number")
+
+    reset = data.get("reset")
+    if reset not in (None, "header", "body"):
+        raise BadScript('reset must be null, "header" or "body"')
+
+    fill = data.get("fill")
+    if fill is not None:
+        if type(fill) is not int or not 0 <= fill <= MAX_FILL:
+            raise BadScript("fill must be an integer 0-%d" % MAX_FILL)
+        unit = body or b"x"
+        body = (unit * (fill // len(unit) + 1))[:fill]
+
+    noise = data.get("noise")
+    if noise is not None and (type(noise) is not int or not 0 <= noise <= MAX_FILL):
+        raise BadScript("noise must be an integer 0-%d" % MAX_FILL)
+
+    return method, path, Answer(status, pairs, body, reason, delay_ms, close, trickle_ms, reset, noise), count
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -212,6 +253,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def setup(self):
         super().setup()
         self.conn_id = self.server.next_conn_id()
+        self.server.opened(self.connection)
+
+    def finish(self):
+        self.server.closed(self.connection)
+        super().finish()
 
     # Access logging would be noise; real problems go through log_error.
     def log_message(self, format, *args):
@@ -329,6 +375,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         lower = [n.lower() for n, _ in answer.headers]
         lines += ["%s: %s" % h for h in answer.headers]
         no_body = status < 200 or status in (204, 304) or self.command == "HEAD"
+        if answer.noise is not None:
+            answer = Answer(answer.status, answer.headers, os.urandom(answer.noise), answer.reason,
+                            trickle_ms=answer.trickle_ms, reset=answer.reset)
         body = b"" if no_body else answer.body
         if "content-length" in lower:
             # A test is sending its own framing; if it does not describe the
@@ -343,7 +392,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if n.lower() == "connection" and "close" in v.lower():
                 self.close_connection = True
         head = ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1", "replace")
-        self.wfile.write(head + body)
+        if answer.reset:
+            cut = len(head) // 2 if answer.reset == "header" else len(head) + len(body) // 2
+            self.write_out((head + body)[:cut], answer.trickle_ms)
+            self.reset_connection()
+            return
+        self.write_out(head + body, answer.trickle_ms)
+
+    def write_out(self, data, trickle_ms):
+        if not trickle_ms:
+            self.wfile.write(data)
+            return
+        for i in range(len(data)):
+            self.wfile.write(data[i:i + 1])
+            self.wfile.flush()
+            time.sleep(trickle_ms / 1000.0)
+
+    def reset_connection(self):
+        # SO_LINGER with a zero time makes close() send RST instead of FIN.
+        # The orderly shutdown that normally ends a connection is skipped for it (see shutdown_request).
+        self.wfile.flush()
+        self.close_connection = True
+        try:
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError:
+            pass
+        self.server.to_reset.add(self.connection)
 
     def send_json(self, status, obj):
         body = json.dumps(obj).encode("utf-8")
@@ -351,7 +425,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def control(self, name, body):
         expected = {"ping": "GET", "log": "GET", "last": "GET", "raw": "GET", "count": "GET", "reset": "POST",
-                    "clear_log": "POST", "script": "POST"}
+                    "clear_log": "POST", "script": "POST", "tls": "POST"}
         if name not in expected:
             self.send_json(404, {"erro": "unknown control %r" % name})
             return
@@ -393,6 +467,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return
             state.add(method, path, answer, count)
             self.send_json(200, {"ok": True})
+        elif name == "tls":
+            try:
+                data = json.loads(body.decode("utf-8"))
+                cert = data["cert"]
+                ms = data.get("ms", 10000)
+                if type(ms) not in (int, float) or ms <= 0:
+                    raise ValueError("ms must be a positive number")
+                self.server.switch_certificate(cert, ms / 1000.0, self.connection)
+            except (UnicodeDecodeError, ValueError, KeyError, TypeError, OSError, ssl.SSLError) as e:
+                self.send_json(400, {"erro": "bad tls control: %r" % e})
+                return
+            self.send_json(200, {"ok": True})
 
 
 def raw_request(e):
@@ -405,8 +491,15 @@ class FakeServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
     block_on_close = False
 
-    def __init__(self, address, ssl_context):
+    def __init__(self, address, ssl_context, cert_dir=None, key=None):
         self.ssl_context = ssl_context
+        self.good_context = ssl_context
+        self.cert_dir = cert_dir
+        self.key = key
+        self.fault_until = 0.0
+        self.live = set()
+        self.to_reset = set()
+        self.live_lock = threading.Lock()
         self.state = State()
         self._conn_ids = itertools.count(1)
         self._conn_lock = threading.Lock()
@@ -416,13 +509,46 @@ class FakeServer(http.server.ThreadingHTTPServer):
         with self._conn_lock:
             return next(self._conn_ids)
 
+    def opened(self, sock):
+        with self.live_lock:
+            self.live.add(sock)
+
+    def closed(self, sock):
+        with self.live_lock:
+            self.live.discard(sock)
+
+    def switch_certificate(self, name, seconds, keep):
+        if name == "good":
+            context = self.good_context
+        elif name in FAULT_CERTS and self.cert_dir:
+            context = make_context(os.path.join(self.cert_dir, FAULT_CERTS[name]), self.key)
+        else:
+            raise ValueError("unknown certificate %r" % name)
+        with self.live_lock:
+            self.ssl_context = context
+            self.fault_until = time.monotonic() + seconds
+            others = [s for s in self.live if s is not keep]
+        # A client's pooled connection would otherwise carry on under the old handshake.
+        for s in others:
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def current_context(self):
+        with self.live_lock:
+            if self.ssl_context is not self.good_context and time.monotonic() > self.fault_until:
+                # A lapsed fault lifts itself, so a lost control connection can always come back.
+                self.ssl_context = self.good_context
+            return self.ssl_context
+
     def get_request(self):
         sock, addr = self.socket.accept()
         sock.settimeout(HANDSHAKE_TIMEOUT)
         # The handshake happens later in the connection's own thread, so a
         # slow or broken client cannot stall accept() for everybody else.
-        tls = self.ssl_context.wrap_socket(sock, server_side=True,
-                                           do_handshake_on_connect=False)
+        tls = self.current_context().wrap_socket(sock, server_side=True,
+                                                 do_handshake_on_connect=False)
         return tls, addr
 
     def finish_request(self, request, client_address):
@@ -434,6 +560,13 @@ class FakeServer(http.server.ThreadingHTTPServer):
             log_err("%s: TLS handshake failed: %s" % (client_address[0], e))
             return
         super().finish_request(request, client_address)
+
+    def shutdown_request(self, request):
+        if request in self.to_reset:
+            self.to_reset.discard(request)
+            self.close_request(request)
+            return
+        super().shutdown_request(request)
 
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]
@@ -474,7 +607,8 @@ def main(argv=None):
         ctx = make_context(args.cert, args.key)
         family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
         FakeServer.address_family = family
-        server = FakeServer((args.host, args.port), ctx)
+        server = FakeServer((args.host, args.port), ctx, os.path.dirname(os.path.abspath(args.cert)),
+                            args.key)
     except (OSError, ssl.SSLError) as e:
         log_err("cannot start on %s:%d: %s" % (args.host, args.port, e))
         return 1

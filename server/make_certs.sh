@@ -2,6 +2,10 @@
 # Usage: make_certs.sh OUTDIR
 # Makes a throwaway test CA and a localhost server certificate signed by it:
 #   OUTDIR/ca.key OUTDIR/ca.crt OUTDIR/server.key OUTDIR/server.crt
+# and, with the same server key, three certificates a client must refuse:
+#   OUTDIR/other.crt (signed by the CA, for the host other.example only)
+#   OUTDIR/selfsigned.crt (localhost, signed by nobody but itself)
+#   OUTDIR/expired.crt (localhost, signed by the CA, ended two hours ago)
 # OUTDIR must be a build/temp directory; keys never belong in the repo.
 # Everything is regenerated on each call so no test ever reuses an old key.
 set -eu
@@ -21,6 +25,8 @@ trap 'rm -rf "$work"' EXIT INT TERM
 # backdate notBefore otherwise; the day of slack covers clock skew between
 # this machine and whatever validates the chain.
 start=$(date -u -d '1 day ago' +%y%m%d%H%M%SZ)
+# The expired certificate lies within the CA's validity, so it fails only for its own end.
+old_end=$(date -u -d '2 hours ago' +%y%m%d%H%M%SZ)
 ca_end=$(date -u -d '31 days' +%y%m%d%H%M%SZ)
 srv_end=$(date -u -d '30 days' +%y%m%d%H%M%SZ)
 
@@ -65,6 +71,21 @@ extendedKeyUsage = serverAuth
 subjectAltName = DNS:localhost, IP:127.0.0.1
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid, issuer
+
+[ ext_other ]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:other.example
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid, issuer
+
+[ ext_self ]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature, keyEncipherment, keyCertSign
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:localhost, IP:127.0.0.1
+subjectKeyIdentifier = hash
 CNF
 
 run() {
@@ -97,10 +118,21 @@ run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key
 
 run openssl verify -CAfile "$work/ca.crt" -purpose sslserver "$work/server.crt"
 
+run openssl req -new -config "$cnf" -key "$work/server.key" \
+    -subj "/CN=other.example" -out "$work/other.csr"
+run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key" \
+    -in "$work/other.csr" -out "$work/other.crt" -notext -rand_serial \
+    -startdate "$start" -enddate "$srv_end" -extensions ext_other
+run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key" \
+    -in "$work/server.csr" -out "$work/expired.crt" -notext -rand_serial \
+    -startdate "$start" -enddate "$old_end" -extensions ext_server
+run openssl req -new -x509 -config "$cnf" -key "$work/server.key" -subj "/CN=localhost" \
+    -days 30 -extensions ext_self -out "$work/selfsigned.crt"
+
 # Install atomically-ish: keys stay 0600, certs are world readable.
 for f in ca.key server.key; do
     cp "$work/$f" "$out/$f.tmp" && chmod 600 "$out/$f.tmp" && mv -f "$out/$f.tmp" "$out/$f"
 done
-for f in ca.crt server.crt; do
+for f in ca.crt server.crt other.crt selfsigned.crt expired.crt; do
     cp "$work/$f" "$out/$f.tmp" && chmod 644 "$out/$f.tmp" && mv -f "$out/$f.tmp" "$out/$f"
 done

@@ -4,6 +4,14 @@
 
 #include <windows.h>
 
+// The test build lays some fixed buffers out between guard bytes (tests/guards.cpp) so that a write
+// past either end shows; in the program itself this is nothing.
+#ifdef GUARD_BYTES
+#define guard_zone(name) __attribute__((section(".data$guard_" #name "_b")))
+#else
+#define guard_zone(name)
+#endif
+
 // Fonts and brushes, created once at start-up and deleted at exit.
 extern HFONT small_font, font, strong_font, heading_font, dashboard_font, price_font;
 extern HBRUSH paper_brush, header_brush, red_brush, pressed_brush, tint_brush, border_brush, side_brush;

@@ -11,10 +11,16 @@ static int control(const wchar_t *verb, const wchar_t *path, const char *body, i
     static HINTERNET session, link;
     if (!session) {
         session = WinHttpOpen(L"fake-control", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
-        link = WinHttpConnect(session, L"localhost", 443, 0);
+        // By address, not by name: Wine pools connections per host across sessions, and the program's
+        // requests must never ride on the control connection (a TLS fault has to hit their handshake).
+        link = WinHttpConnect(session, L"127.0.0.1", 443, 0);
     }
     HINTERNET r = WinHttpOpenRequest(link, verb, path, nullptr, nullptr, nullptr, WINHTTP_FLAG_SECURE);
     if (!r) return -1;
+    // Only this test-side control client relaxes validation, so it can always lift a TLS fault.
+    DWORD relaxed = SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_UNKNOWN_CA |
+                    SECURITY_FLAG_IGNORE_CERT_DATE_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+    WinHttpSetOption(r, WINHTTP_OPTION_SECURITY_FLAGS, &relaxed, sizeof relaxed);
     int got = -1;
     if (WinHttpSendRequest(r, L"Content-Type: application/json\r\n", (DWORD)-1, (void *)body, body_length,
                            body_length, 0) &&
@@ -71,4 +77,14 @@ int fake_count() {
     char b[32];
     if (control(L"GET", L"/__fake/count", "", 0, b, sizeof b) < 0) return -1;
     return atoi(b);
+}
+
+int fake_script_json(const char *json) {
+    return control(L"POST", L"/__fake/script", json, (int)strlen(json), nullptr, 0) >= 0;
+}
+
+int fake_tls(const char *cert, int ms) {
+    char json[128];
+    int n = snprintf(json, sizeof json, "{\"cert\":\"%s\",\"ms\":%d}", cert, ms);
+    return control(L"POST", L"/__fake/tls", json, n, nullptr, 0) >= 0;
 }

@@ -13,3 +13,8 @@ int fake_last(char *out, int size);
 int fake_log(char *out, int size);
 // How many requests the server logged since the last reset.
 int fake_count();
+// Registers one answer given as the server's own JSON script object (for the fault fields).
+int fake_script_json(const char *json);
+// New TLS handshakes get the named certificate ("good", "wrong_host", "self_signed", "expired"); the
+// control connection stays up. 1 when the server took it.
+int fake_tls(const char *cert, int ms = 20000);

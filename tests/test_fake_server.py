@@ -480,3 +480,102 @@ def _is_zombie(pid):
             return f.read().split(")")[-1].split()[0] == "Z"
     except OSError:
         return True
+
+
+# --- faults for the campaign ---------------------------------------------
+
+def _raw_exchange(server, path, timeout=10):
+    """Sends one GET on a fresh TLS connection and reads until the server ends it: (bytes, how)."""
+    sock = socket.create_connection(("127.0.0.1", server.port), timeout=timeout)
+    tls = server.ctx.wrap_socket(sock, server_hostname="localhost", suppress_ragged_eofs=False)
+    tls.sendall(("GET %s HTTP/1.1\r\nHost: localhost\r\n\r\n" % path).encode())
+    got, how = b"", "eof"
+    try:
+        while True:
+            chunk = tls.recv(65536)
+            if not chunk:
+                break
+            got += chunk
+    except ConnectionResetError:
+        how = "reset"
+    except ssl.SSLError:
+        how = "reset"
+    finally:
+        tls.close()
+    return got, how
+
+
+def test_trickled_answer_arrives_whole_and_slowly(server):
+    server.fake.script("GET", "/t", 200, body="abcdef", count=1)
+    server.fake._call("POST", "script", {"method": "GET", "path": "/t", "status": 200, "body": "abcdef",
+                                         "trickle_ms": 20})
+    start = time.monotonic()
+    status, _, body = server.request("GET", "/t")
+    first = time.monotonic() - start
+    start = time.monotonic()
+    status2, _, body2 = server.request("GET", "/t")
+    took = time.monotonic() - start
+    assert (status, body, status2, body2) == (200, b"abcdef", 200, b"abcdef")
+    # The head alone is some 60 bytes, each 20 ms apart.
+    assert first < 0.5 and took > 0.6
+
+
+@pytest.mark.parametrize("where", ["header", "body"])
+def test_reset_cuts_the_answer_and_resets_the_connection(server, where):
+    server.fake._call("POST", "script", {"method": "GET", "path": "/r", "status": 200, "body": "x" * 1000,
+                                         "reset": where})
+    got, how = _raw_exchange(server, "/r")
+    # Ended without a TLS close: a reset, or an EOF the TLS layer reports as unexpected.
+    assert how == "reset"
+    if where == "header":
+        assert got.startswith(b"HTTP/1.1 200") and b"\r\n\r\n" not in got
+    else:
+        head, _, body = got.partition(b"\r\n\r\n")
+        assert b"Content-Length: 1000" in head and 0 < len(body) < 1000
+
+
+def test_fill_and_noise_bodies(server):
+    server.fake._call("POST", "script", {"method": "GET", "path": "/f", "body": "ab", "fill": 5})
+    server.fake._call("POST", "script", {"method": "GET", "path": "/big", "fill": 3 * 1024 * 1024})
+    server.fake._call("POST", "script", {"method": "GET", "path": "/n", "noise": 4096})
+    assert server.request("GET", "/f")[2] == b"ababa"
+    assert server.request("GET", "/big")[2] == b"x" * (3 * 1024 * 1024)
+    one, two = server.request("GET", "/n")[2], server.request("GET", "/n")[2]
+    assert len(one) == len(two) == 4096 and one != two
+    for bad in ({"fill": -1}, {"noise": "x"}, {"reset": "middle"}, {"trickle_ms": -1}):
+        with pytest.raises(FakeError):
+            server.fake._call("POST", "script", dict({"method": "GET", "path": "/b"}, **bad))
+
+
+@pytest.mark.parametrize("cert", ["wrong_host", "self_signed", "expired"])
+def test_tls_fault_hits_new_handshakes_and_keeps_the_control_connection(server, cert):
+    pooled = server.conn()
+    pooled.request("GET", PRESENCE)
+    assert pooled.getresponse().read() == b'{"online":1}'
+    control = server.conn()
+
+    def tls(name, ms=10000):
+        control.request("POST", "/__fake/tls", body=json.dumps({"cert": name, "ms": ms}),
+                        headers={"Content-Type": "application/json"})
+        r = control.getresponse()
+        return r.status, r.read()
+
+    try:
+        assert tls(cert)[0] == 200
+        with pytest.raises(ssl.SSLCertVerificationError):
+            server.request("GET", PRESENCE)
+        # The client's pooled connection was dropped, so it cannot dodge the new handshake.
+        with pytest.raises((ConnectionError, http.client.HTTPException, OSError)):
+            pooled.request("GET", PRESENCE)
+            pooled.getresponse().read()
+        assert tls("good")[0] == 200
+        assert server.request("GET", PRESENCE)[0] == 200
+        # A fault lapses by itself, so a lost control connection can always come back.
+        assert tls(cert, ms=300)[0] == 200
+        time.sleep(0.5)
+        assert server.request("GET", PRESENCE)[0] == 200
+        assert tls("nonsense")[0] == 400
+    finally:
+        tls("good")
+        control.close()
+        pooled.close()

@@ -4,7 +4,7 @@
 #include "../shell/shell.h"
 #include <winhttp.h>
 
-char response[response_size];
+char response[response_size] guard_zone(response);
 
 struct request_policy {
     int resolve, connect, send, receive;

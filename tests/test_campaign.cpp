@@ -1,0 +1,594 @@
+// Fault campaign: every state of the client, driven through the fake server, meets every fault of the
+// network; after each fault the checks are the same (handlers bounded in time, guards intact, secrets
+// gone, input only in an accepted session) and, once the fault is lifted, the screen follows the server.
+// Each state is one test case writing its row; the last case prints the states x faults table.
+#include "harness.h"
+#include "fake_client.h"
+#include "guards.h"
+#include "../chat/chat.h"
+#include "../remote/remote.h"
+#include <psapi.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const char login_path[] = "/suporte/avulso/api/conta/login";
+const char register_path[] = "/suporte/avulso/api/conta/cadastro";
+const char confirm_path[] = "/suporte/avulso/api/conta/cadastro/confirmar";
+const char queue_path[] = "/suporte/avulso/api/conta/atendimento";
+const char presence_path[] = "/suporte/avulso/api/presenca";
+const char purchase_path[] = "/suporte/avulso/api/conta/pagamentos";
+const char chat_path[] = "/suporte/api/chat/cliente?formato=texto";
+const char remote_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42";
+const char frame_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1";
+
+const char password[] = "segredo-campanha-1";
+const char code[] = "913275";
+const char challenge[] = "desafio-campanha-3";
+const char token[] = "tok-campanha-77";
+
+enum {
+    silent, trickle, reset_header, reset_body, tls_host, tls_self, tls_expired, status_3xx, status_4xx,
+    status_5xx, empty_body, exact_body, megabytes, nul_bytes, noise, contradiction, fault_count
+};
+const char *fault_names[fault_count] = {"silent", "trickle", "rst-head", "rst-body", "tls-host", "tls-self",
+                                        "tls-exp", "3xx", "4xx", "5xx", "0 bytes", "524287", "3 MB", "NUL",
+                                        "noise", "contra"};
+
+// ---- seams: input and the program's polling timers ----
+
+void *swap_import(const char *dll, const char *name, void *with) {
+    BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    DWORD at = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + at); d->Name; d++) {
+        if (_stricmp((const char *)(base + d->Name), dll) != 0) continue;
+        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name))
+                continue;
+            void **slot = (void **)&slots->u1.Function, *old = *slot;
+            DWORD protect;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect);
+            *slot = with;
+            VirtualProtect(slot, sizeof *slot, protect, &protect);
+            return old;
+        }
+    }
+    return nullptr;
+}
+
+int session_accepted() {
+    return chat_ticket && equal(remote_state, "ACEITO") && approved[0] && equal(approved, remote_id);
+}
+
+// Inputs are counted, never injected; any outside an accepted session is a failure.
+int inputs, stray_inputs;
+UINT WINAPI record_input(UINT n, INPUT *, int) {
+    inputs += n;
+    if (!session_accepted()) stray_inputs += n;
+    return n;
+}
+
+// The polling timers are only recorded: the campaign ticks them by hand, so each request is its own.
+decltype(&SetTimer) real_set_timer;
+UINT_PTR WINAPI record_timer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) {
+    if (h == window && (id == queue_timer || id == chat_timer || id == remote_timer || id == presence_timer))
+        return id;
+    return real_set_timer(h, id, ms, f);
+}
+
+// ---- message boxes: closed with OK whenever one shows during a handler ----
+
+UINT_PTR box_timer;
+void CALLBACK close_box(HWND, UINT, UINT_PTR, DWORD) {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t name[16];
+        GetClassNameW(w, name, 16);
+        if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+            IsWindowVisible(w))
+            PostMessageW(w, WM_COMMAND, IDOK, 0);
+    }
+}
+
+// ---- the scripted server ----
+
+void base64(const unsigned char *in, int n, char *out) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    int o = 0;
+    for (int i = 0; i < n; i += 3) {
+        unsigned v = in[i] << 16 | (i + 1 < n ? in[i + 1] << 8 : 0) | (i + 2 < n ? in[i + 2] : 0);
+        out[o++] = digits[v >> 18 & 63];
+        out[o++] = digits[v >> 12 & 63];
+        out[o++] = i + 1 < n ? digits[v >> 6 & 63] : '=';
+        out[o++] = i + 2 < n ? digits[v & 63] : '=';
+    }
+    out[o] = 0;
+}
+
+// One sticky answer with extra fault fields (a JSON fragment starting with a comma, or "").
+void say(const char *method, const char *path, int status, const void *body, int n, const char *extra = "") {
+    static char encoded[12000], json[13000];
+    REQUIRE(n < 8000);
+    base64((const unsigned char *)body, n, encoded);
+    snprintf(json, sizeof json, "{\"method\":\"%s\",\"path\":\"%s\",\"status\":%d,\"body_b64\":\"%s\"%s}",
+             method, path, status, encoded, extra);
+    REQUIRE(fake_script_json(json));
+}
+void say(const char *method, const char *path, int status, const char *body, const char *extra = "") {
+    say(method, path, status, body, (int)strlen(body), extra);
+}
+
+struct route {
+    const char *method, *path;
+    int status;
+    const char *body;
+    int bound; // the longest the handlers may wait on this route, in ms
+};
+
+// What the server says in one state, and the routes a fault hits.
+struct state {
+    const char *name;
+    route routes[5];
+    void (*enter)();
+    void (*drive)(int fault);
+    int (*matches)();
+    void (*contradict)();
+    int (*contradiction_ok)();
+};
+
+const state *current;
+
+void say(const char *method, const char *path, int status, const char *body, const char *extra);
+void say_normal(const state &s) {
+    fake_reset();
+    for (const route &r : s.routes)
+        if (r.method) say(r.method, r.path, r.status, r.body);
+}
+
+void inject(const state &s, int fault) {
+    fake_reset();
+    char extra[160];
+    for (const route &r : s.routes) {
+        if (!r.method) continue;
+        const char *m = r.method, *p = r.path;
+        switch (fault) {
+            case silent:
+                snprintf(extra, sizeof extra, ",\"delay_ms\":%d", r.bound + 700);
+                say(m, p, r.status, r.body, extra);
+                break;
+            case trickle: say(m, p, r.status, r.body, ",\"trickle_ms\":2"); break;
+            case reset_header: say(m, p, r.status, r.body, ",\"reset\":\"header\""); break;
+            case reset_body: say(m, p, r.status, r.body, ",\"reset\":\"body\""); break;
+            case status_3xx:
+                say(m, p, 302, r.body, ",\"headers\":[[\"Location\",\"https://localhost/suporte/avulso/api/presenca\"]]");
+                break;
+            case status_4xx: say(m, p, 401, "{\"erro\":\"nao autorizado\"}"); break;
+            case status_5xx: say(m, p, 503, "<html>indisponivel</html>"); break;
+            case empty_body: say(m, p, r.status, ""); break;
+            case exact_body: say(m, p, r.status, r.body, ",\"fill\":524287"); break;
+            case megabytes: say(m, p, r.status, "A", ",\"fill\":3145728"); break;
+            case nul_bytes: {
+                // Half the answer, a NUL, then text that would change the state if anything read past it.
+                char body[4096];
+                int half = (int)strlen(r.body) / 2;
+                memcpy(body, r.body, half);
+                body[half] = 0;
+                const char tail[] = "\"EM_ATENDIMENTO\" \"id\":77 HALVOREN-REMOTE/1 ACEITO p-1\nclicar 1 1\n";
+                memcpy(body + half + 1, tail, sizeof tail - 1);
+                say(m, p, r.status, body, half + 1 + (int)sizeof tail - 1);
+                break;
+            }
+            case noise: say(m, p, r.status, "", ",\"noise\":8192"); break;
+            default: say(m, p, r.status, r.body); break;
+        }
+    }
+    if (fault == tls_host) REQUIRE(fake_tls("wrong_host"));
+    if (fault == tls_self) REQUIRE(fake_tls("self_signed"));
+    if (fault == tls_expired) REQUIRE(fake_tls("expired"));
+}
+
+// ---- timed handlers ----
+
+enum { margin = 1500 };
+int slow_calls, longest;
+
+void timed(UINT message, WPARAM w, int bound) {
+    DWORD start = GetTickCount();
+    box_timer = SetTimer(nullptr, 0, 100, close_box);
+    SendMessageW(window, message, w, 0);
+    KillTimer(nullptr, box_timer);
+    int took = (int)(GetTickCount() - start);
+    if (took > longest) longest = took;
+    if (took > bound + margin) {
+        slow_calls++;
+        MESSAGE("handler took " << took << " ms, bound " << bound);
+    }
+}
+void tick(int id, int bound = 1800) { timed(WM_TIMER, id, bound); }
+void submit(int bound) { timed(WM_COMMAND, 1, bound); }
+
+int says(HWND c, const wchar_t *text) {
+    wchar_t now[256];
+    GetWindowTextW(c, now, 256);
+    return wcscmp(now, text) == 0;
+}
+int zero(const char *b, int n) {
+    for (int i = 0; i < n; i++)
+        if (b[i]) return 0;
+    return 1;
+}
+int holds(const char *buffer, int n, const char *secret) {
+    int k = (int)strlen(secret);
+    for (int i = 0; i + k <= n; i++)
+        if (memcmp(buffer + i, secret, k) == 0) return 1;
+    return 0;
+}
+
+// ---- signed out ----
+
+void fill_form(const wchar_t *name, const wchar_t *secret) {
+    SetWindowTextW(loginName, name);
+    SetWindowTextW(loginPass, secret);
+}
+void enter_sign_in() { account_screen(0), fill_form(L"ana@exemplo.com", L"segredo-campanha-1"); }
+void enter_register() { account_screen(1), fill_form(L"ana@exemplo.com", L"segredo-campanha-1"); }
+void enter_confirm() {
+    account_screen(2);
+    strcpy(account_challenge, challenge);
+    fill_form(L"", L"913275");
+}
+// Sign-in tries twice when the first gets no answer or a gateway error.
+void drive_sign_in(int) { submit(2 * 6000), tick(presence_timer); }
+void drive_account(int) { submit(1800), tick(presence_timer); }
+int signed_out_at(int stage) { return !logged && !account_token[0] && account_stage == stage && IsWindowVisible(loginPass); }
+int sign_in_matches() { return signed_out_at(0) && support_presence == 1; }
+int register_matches() { return signed_out_at(1) && support_presence == 1; }
+int confirm_matches() { return signed_out_at(2) && equal(account_challenge, challenge) && support_presence == 1; }
+void long_token() {
+    char body[200] = "{\"token\":\"";
+    for (int i = 0; i < 100; i++) strcat(body, "t");
+    strcat(body, "\"}");
+    say("POST", login_path, 200, body);
+}
+int long_token_refused() { return signed_out_at(0) && zero(account_token, sizeof account_token); }
+void challenge_missing() { say("POST", register_path, 202, "{\"estado\":\"enviado\"}"); }
+int challenge_refused() { return signed_out_at(1) && zero(account_challenge, sizeof account_challenge); }
+void registration_answer() { say("POST", confirm_path, 202, "{\"desafio\":\"outro-desafio\"}"); }
+int confirmation_kept() { return confirm_matches(); }
+
+// ---- signed in ----
+
+const char idle_queue[] = "{\"id\":0,\"saldo\":2}";
+const char waiting_queue[] =
+    "{\"id\":41,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":3,\"criado_em\":\"2024-05-01T12:00:00-03:00\"}";
+const char service_queue[] =
+    "{\"id\":42,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\",\"chamado_em\":\"2024-05-01T12:00:00-03:00\"}";
+const char chat_body[] = "HALVOREN-CHAT/1 42\nTécnico: Olá, campanha\n";
+
+void sign_in() {
+    if (logged) return;
+    fake_reset();
+    say("POST", login_path, 200, "{\"token\":\"tok-campanha-77\"}");
+    say("GET", queue_path, 200, idle_queue);
+    enter_sign_in();
+    submit(6000);
+    REQUIRE(logged == 1);
+}
+void drive_idle(int fault) {
+    tick(queue_timer), tick(presence_timer);
+    // The purchase is the one request of the long class: its time-out is proved once.
+    if (fault == silent) timed(WM_COMMAND, 33, 15000);
+}
+int idle_matches() {
+    return logged && !chat_ticket && !account_waiting && account_balance == 2 && says(action, L"Solicitar suporte");
+}
+void moving_ticket() {
+    fake_reset();
+    char body[200];
+    for (int id = 100; id < 103; id++) {
+        snprintf(body, sizeof body, "{\"id\":%d,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}", id);
+        fake_script("GET", queue_path, 200, "[]", body, (int)strlen(body), 0, 0, 1);
+    }
+}
+int follows_last_ticket() { return chat_ticket == 102 && !session_accepted(); }
+void drive_queue(int) { tick(queue_timer); }
+int waiting_matches() { return account_waiting && !chat_ticket && says(info, L"Posição na fila: 3"); }
+void moving_waiting() {
+    fake_reset();
+    char body[200];
+    for (int id = 41; id < 44; id++) {
+        snprintf(body, sizeof body, "{\"id\":%d,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":%d}", id * 7, id - 35);
+        fake_script("GET", queue_path, 200, "[]", body, (int)strlen(body), 0, 0, 1);
+    }
+}
+int follows_last_position() { return account_waiting && says(info, L"Posição na fila: 8"); }
+
+// ---- in service, remote ----
+
+void drive_service(int) { tick(queue_timer), tick(chat_timer), tick(remote_timer); }
+int service_matches() {
+    return chat_ticket == 42 && chat_row_count >= 1 && wcsstr(chat_text, L"campanha") && !consent_window;
+}
+void other_chat() { say("GET", chat_path, 200, "HALVOREN-CHAT/1 43\nTécnico: conversa de outro chamado\n"); }
+int other_chat_ignored() { return chat_ticket == 42 && !wcsstr(chat_text, L"outro"); }
+int pending_matches() {
+    return chat_ticket == 42 && consent_window && IsWindow(consent_window) && equal(remote_id, "p-1") &&
+           !session_accepted();
+}
+void unknown_accept() { say("GET", remote_path, 200, "HALVOREN-REMOTE/1 ACEITO p-9\nMaria\n"); }
+int unknown_accept_refused() { return !session_accepted() && !capture_dc; }
+
+void enter_stream() {
+    sign_in();
+    if (session_accepted()) return;
+    say_normal(*current);
+    say("GET", remote_path, 200, "HALVOREN-REMOTE/1 PENDENTE p-1\nMaria\n");
+    tick(queue_timer), tick(remote_timer);
+    REQUIRE(consent_window);
+    box_timer = SetTimer(nullptr, 0, 100, close_box);
+    SendMessageW(consent_window, WM_COMMAND, 1, 0);
+    KillTimer(nullptr, box_timer);
+    say("GET", remote_path, 200, "HALVOREN-REMOTE/1 ACEITO p-1\nMaria\n");
+    tick(remote_timer);
+    REQUIRE(session_accepted());
+}
+// A tick in a session may send a frame and then ask for the status: two requests.
+void drive_stream(int) { tick(queue_timer), tick(chat_timer), tick(remote_timer, 3600), tick(remote_timer, 3600); }
+int stream_matches() {
+    int before = inputs;
+    tick(remote_timer, 3600);
+    return chat_ticket == 42 && session_accepted() && inputs > before;
+}
+// A fault may end the remote session (a failed status read does); the server's "ACEITO" for a request
+// the customer no longer approved must then start nothing.
+int stream_ended_cleanly() { return chat_ticket == 42 && !session_accepted() && !capture_dc; }
+void command_flood() {
+    say("POST", frame_path, 200, "clicar 5 5\n", ",\"fill\":220000");
+}
+int inputs_at_start;
+// At most 128 command lines of three inputs each per answered frame; the flood's three drives answer
+// six frames of 20,000 lines each.
+int flood_limited() { return inputs - inputs_at_start <= 6 * 3 * 128; }
+
+void enter_service_like(const char *remote_body) {
+    sign_in();
+    fake_reset();
+    say("GET", queue_path, 200, service_queue);
+    say("GET", chat_path, 200, chat_body);
+    say("GET", remote_path, 200, remote_body);
+    tick(queue_timer), tick(chat_timer), tick(remote_timer);
+}
+void enter_service() { enter_service_like("HALVOREN-REMOTE/1 LIVRE -\n"); }
+void enter_pending() { enter_service_like("HALVOREN-REMOTE/1 PENDENTE p-1\nMaria\n"); }
+void enter_waiting() {
+    sign_in();
+    fake_reset();
+    say("GET", queue_path, 200, waiting_queue);
+    tick(queue_timer);
+}
+void enter_idle() {
+    sign_in();
+    fake_reset();
+    say("GET", queue_path, 200, idle_queue);
+    tick(queue_timer);
+}
+
+const char sign_in_refused[] = "{\"erro\":\"credenciais\"}";
+const state states[] = {
+    {"signed out: sign-in",
+     {{"POST", login_path, 401, sign_in_refused, 6000}, {"GET", presence_path, 200, "{\"online\":1}", 1800}},
+     enter_sign_in, drive_sign_in, sign_in_matches, long_token, long_token_refused},
+    {"signed out: registration",
+     {{"POST", register_path, 409, "{\"erro\":\"existe\"}", 1800}, {"GET", presence_path, 200, "{\"online\":1}", 1800}},
+     enter_register, drive_account, register_matches, challenge_missing, challenge_refused},
+    {"signed out: confirmation",
+     {{"POST", confirm_path, 400, "{\"erro\":\"codigo\"}", 1800}, {"GET", presence_path, 200, "{\"online\":1}", 1800}},
+     enter_confirm, drive_account, confirm_matches, registration_answer, confirmation_kept},
+    {"signed in, idle",
+     {{"GET", queue_path, 200, idle_queue, 1800},
+      {"GET", presence_path, 200, "{\"online\":1}", 1800},
+      {"POST", purchase_path, 201, "{\"link\":\"https://evil.example/pagar\"}", 15000}},
+     enter_idle, drive_idle, idle_matches, moving_ticket, follows_last_ticket},
+    {"waiting in the queue", {{"GET", queue_path, 200, waiting_queue, 1800}}, enter_waiting, drive_queue,
+     waiting_matches, moving_waiting, follows_last_position},
+    {"in service with chat",
+     {{"GET", queue_path, 200, service_queue, 1800},
+      {"GET", chat_path, 200, chat_body, 1800},
+      {"GET", remote_path, 200, "HALVOREN-REMOTE/1 LIVRE -\n", 1800}},
+     enter_service, drive_service, service_matches, other_chat, other_chat_ignored},
+    {"remote pending, dialog open",
+     {{"GET", queue_path, 200, service_queue, 1800},
+      {"GET", chat_path, 200, chat_body, 1800},
+      {"GET", remote_path, 200, "HALVOREN-REMOTE/1 PENDENTE p-1\nMaria\n", 1800}},
+     enter_pending, drive_service, pending_matches, unknown_accept, unknown_accept_refused},
+    {"remote accepted, streaming",
+     {{"GET", queue_path, 200, service_queue, 1800},
+      {"GET", chat_path, 200, chat_body, 1800},
+      {"GET", remote_path, 200, "HALVOREN-REMOTE/1 ACEITO p-1\nMaria\n", 1800},
+      {"POST", frame_path, 200, "mover 10 10\n", 1800},
+      {"POST", remote_path, 200, "OK", 1800}},
+     enter_stream, drive_stream, stream_matches, command_flood, flood_limited},
+};
+const int state_count = sizeof states / sizeof states[0];
+
+// ---- one row of the table ----
+
+struct usage {
+    DWORD gdi, user, handles;
+    SIZE_T memory;
+};
+usage measure() {
+    usage u = {GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
+               0, 0};
+    GetProcessHandleCount(GetCurrentProcess(), &u.handles);
+    PROCESS_MEMORY_COUNTERS_EX m = {};
+    m.cb = sizeof m;
+    K32GetProcessMemoryInfo(GetCurrentProcess(), (PROCESS_MEMORY_COUNTERS *)&m, sizeof m);
+    u.memory = m.PrivateUsage;
+    return u;
+}
+
+// The checks that hold after every case, fault lifted or not.
+int rules_hold(const state &s, const char *when) {
+    char broken[400];
+    int ok = 1;
+    if (guards_broken(broken, sizeof broken)) { ok = 0; MESSAGE(doctest::String(s.name) << " " << when << ": guards broken: " << broken); }
+    if (!zero(account_secret, sizeof account_secret) || !zero(account_members, sizeof account_members) ||
+        !zero(account_body, sizeof account_body))
+        { ok = 0; MESSAGE(doctest::String(s.name) << " " << when << ": an account buffer is not erased"); }
+    if (holds(response, response_size, password) || holds(response, response_size, token) ||
+        holds(response, response_size, challenge) || holds(response, response_size, "\"codigo\":\"913275"))
+        { ok = 0; MESSAGE(doctest::String(s.name) << " " << when << ": a secret is left in the answer buffer"); }
+    if (stray_inputs) { ok = 0; MESSAGE(doctest::String(s.name) << " " << when << ": " << stray_inputs << " inputs outside a session"); }
+    if (slow_calls) { ok = 0; MESSAGE(doctest::String(s.name) << " " << when << ": a handler overran its bound"); }
+    return ok;
+}
+
+int run_cell(const state &s, int fault) {
+    s.enter();
+    say_normal(s);
+    s.enter();
+    stray_inputs = slow_calls = 0;
+    inputs_at_start = inputs;
+    int before = 0;
+    if (fault == contradiction) {
+        s.contradict();
+        for (int i = 0; i < 3; i++) s.drive(fault);
+    } else {
+        inject(s, fault);
+        before = fake_count();
+        s.drive(fault);
+    }
+    int ok = 1;
+    if (fault == contradiction && !s.contradiction_ok()) { ok = 0; MESSAGE(doctest::String(s.name) << ": contradiction accepted"); }
+    if (fault == tls_host || fault == tls_self || fault == tls_expired) {
+        // Nothing may reach the server over a handshake the platform should have refused.
+        int reached = fake_count() - before;
+        REQUIRE(fake_tls("good"));
+        if (reached) { ok = 0; MESSAGE(doctest::String(s.name) << " " << doctest::String(fault_names[fault]) << ": " << reached << " requests sent"); }
+    }
+    ok &= rules_hold(s, fault_names[fault]);
+    // Lifted: the next polls bring the screen back to what the server says.
+    say_normal(s);
+    s.drive(-1);
+    s.drive(-1);
+    int back = s.matches() || (s.enter == enter_stream && stream_ended_cleanly());
+    if (!back) { ok = 0; MESSAGE(doctest::String(s.name) << " " << doctest::String(fault_names[fault]) << ": screen did not come back"); }
+    ok &= rules_hold(s, "after lifting");
+    return ok;
+}
+
+void results_path(char *out, int size, const char *name) {
+    const char *folder = getenv("HALVOREN_REVIEW");
+    snprintf(out, size, "%s\\%s", folder ? folder : "Z:\\tmp", name);
+}
+
+void run_row(int index) {
+    ensure_started();
+    if (!real_set_timer) {
+        real_set_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_timer);
+        swap_import("user32.dll", "SendInput", (void *)record_input);
+        static const int polls[] = {queue_timer, chat_timer, remote_timer, presence_timer};
+        for (int id : polls) KillTimer(window, id);
+    }
+    REQUIRE(guards_arm());
+    const state &s = states[index];
+    current = &s;
+    char row[400];
+    snprintf(row, sizeof row, "%s", s.name);
+    int passed = 0;
+    usage start = {};
+    DWORD began = GetTickCount();
+    for (int f = 0; f < fault_count; f++) {
+        int ok = run_cell(s, f);
+        CHECK_MESSAGE(ok, doctest::String(s.name) << " x " << doctest::String(fault_names[f]));
+        passed += ok;
+        strcat(row, ok ? "|pass" : "|FAIL");
+        // Measured after the first case, once every lasting object (capture, dialog class) exists.
+        if (f == 0) start = measure();
+    }
+    // The customer ends a streaming session: input stops at once.
+    if (s.enter == enter_stream) {
+        s.enter();
+        timed(WM_COMMAND, 8, 1800);
+        int before = inputs;
+        tick(remote_timer), tick(remote_timer);
+        CHECK((!session_accepted() && inputs == before));
+    }
+    s.enter();
+    usage end = measure();
+    MESSAGE(doctest::String(s.name) << ": gdi " << start.gdi << "->" << end.gdi << " user " << start.user << "->" << end.user
+                   << " handles " << start.handles << "->" << end.handles << " private bytes " << start.memory
+                   << "->" << end.memory << ", longest handler " << longest << " ms, "
+                   << (GetTickCount() - began) << " ms");
+    CHECK(end.gdi <= start.gdi);
+    CHECK(end.user <= start.user);
+    CHECK(end.handles <= start.handles + 4);
+    CHECK(end.memory <= start.memory + 4 * 1024 * 1024);
+    char file[300], name[40];
+    snprintf(name, sizeof name, "campaign-%d.txt", index);
+    results_path(file, sizeof file, name);
+    FILE *f = fopen(file, "w");
+    REQUIRE(f);
+    fprintf(f, "%s|%d\n", row, passed);
+    fclose(f);
+}
+
+} // namespace
+
+TEST_CASE("campaign: signed out at sign-in") { run_row(0); }
+TEST_CASE("campaign: signed out at registration") { run_row(1); }
+TEST_CASE("campaign: signed out at confirmation") { run_row(2); }
+TEST_CASE("campaign: signed in and idle") { run_row(3); }
+TEST_CASE("campaign: waiting in the queue") { run_row(4); }
+TEST_CASE("campaign: in service with chat") { run_row(5); }
+TEST_CASE("campaign: remote request pending with the dialog open") { run_row(6); }
+TEST_CASE("campaign: remote session accepted and streaming") { run_row(7); }
+
+// Collects the rows the cases above wrote and prints the table with its totals.
+TEST_CASE("campaign: the states x faults table") {
+    char table[8192] = "", line[600];
+    snprintf(table, sizeof table, "%-34s", "state \\ fault");
+    for (const char *n : fault_names) snprintf(line, sizeof line, " %-8s", n), strcat(table, line);
+    strcat(table, " passed\n");
+    int cells = 0, passed = 0, rows = 0;
+    for (int i = 0; i < state_count; i++) {
+        char file[300], name[40];
+        snprintf(name, sizeof name, "campaign-%d.txt", i);
+        results_path(file, sizeof file, name);
+        FILE *f = fopen(file, "r");
+        CHECK_MESSAGE(f, "no results for " << doctest::String(states[i].name));
+        if (!f) continue;
+        char row[600] = "";
+        fgets(row, sizeof row, f);
+        fclose(f);
+        rows++;
+        char *field = strtok(row, "|\n");
+        snprintf(line, sizeof line, "%-34s", field ? field : "?");
+        strcat(table, line);
+        int in_row = 0;
+        while ((field = strtok(nullptr, "|\n"))) {
+            if (field[0] >= '0' && field[0] <= '9') {
+                snprintf(line, sizeof line, " %d/%d\n", atoi(field), in_row);
+                strcat(table, line);
+                break;
+            }
+            in_row++, cells++, passed += strcmp(field, "pass") == 0;
+            snprintf(line, sizeof line, " %-8s", field);
+            strcat(table, line);
+        }
+    }
+    snprintf(line, sizeof line, "total: %d of %d cells passed in %d states\n", passed, cells, rows);
+    strcat(table, line);
+    printf("%s", table);
+    char file[300];
+    results_path(file, sizeof file, "campaign-table.txt");
+    FILE *f = fopen(file, "w");
+    if (f) fputs(table, f), fclose(f);
+    CHECK(rows == state_count);
+    CHECK(passed == cells);
+}
