@@ -531,6 +531,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             self.reply_json(413 if length.isdigit() else 400, {"erro": "Corpo inválido."})
             return
+        # Acknowledge the header at once, so a client that holds its body back until then (Nagle)
+        # does not wait for the delayed ACK on every frame upload.
+        if hasattr(socket, "TCP_QUICKACK"):
+            try:
+                self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+            except OSError:
+                pass
         body = self.rfile.read(int(length))
         route, _, query = self.path.partition("?")
         self.query = {k: v[-1] for k, v in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
