@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h>
 #include <string.h>
 
 namespace {
@@ -11,15 +12,15 @@ namespace {
 // this under Wine, where it always answers 0.
 struct gdi_counter {
     int made, deleted;
-    int by_kind[24];
-} gdi_calls;
+    int by_kind[40];
+} gdi_calls, handle_calls;
 
-void **import_slot(const char *name) {
+void **import_slot(const char *name, const char *dll = "gdi32.dll") {
     BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
     IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; d++) {
-        if (_stricmp((const char *)(base + d->Name), "gdi32.dll") != 0) continue;
+        if (_stricmp((const char *)(base + d->Name), dll) != 0) continue;
         IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
         IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
         for (; names->u1.AddressOfData; names++, slots++) {
@@ -42,17 +43,20 @@ template <int N, typename F> struct counting;
 template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
     static inline R (*real)(A...);
     static inline void **slot;
+    // Kinds from 24 on are window, DC and WinHTTP handles rather than GDI objects.
+    static gdi_counter &counter() { return N < 24 ? gdi_calls : handle_calls; }
     static R WINAPI made(A... a) {
-        gdi_calls.made++;
-        gdi_calls.by_kind[N]++;
+        counter().made++;
+        counter().by_kind[N]++;
         return real(a...);
     }
     static R WINAPI deleted(A... a) {
-        gdi_calls.deleted++;
+        counter().deleted++;
+        counter().by_kind[N]++;
         return real(a...);
     }
-    static void hook(const char *name, bool on, bool deleting) {
-        if (!slot) slot = import_slot(name);
+    static void hook(const char *name, bool on, bool deleting, const char *dll = "gdi32.dll") {
+        if (!slot) slot = import_slot(name, dll);
         if (!slot) return;  // nothing in the executable calls it
         if (on) {
             real = (R(*)(A...)) * slot;
@@ -64,6 +68,7 @@ template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
 };
 
 #define HOOK(n, fn, on, deleting) counting<n, decltype(&fn)>::hook(#fn, on, deleting)
+#define HOOK_IN(dll, n, fn, on, deleting) counting<n, decltype(&fn)>::hook(#fn, on, deleting, dll)
 
 void count_gdi_calls(bool on) {
     HOOK(0, CreateSolidBrush, on, false);
@@ -86,6 +91,35 @@ void count_gdi_calls(bool on) {
     HOOK(17, CreateEllipticRgn, on, false);
     HOOK(18, DeleteObject, on, true);
     HOOK(19, DeleteDC, on, true);
+}
+
+// Screen DCs and WinHTTP handles: each one opened must be closed again.
+void count_handle_calls(bool on) {
+    HOOK_IN("user32.dll", 26, GetDC, on, false);
+    HOOK_IN("user32.dll", 27, ReleaseDC, on, true);
+    HOOK_IN("winhttp.dll", 28, WinHttpOpenRequest, on, false);
+    HOOK_IN("winhttp.dll", 29, WinHttpCloseHandle, on, true);
+    // The test's own control client opens whole sessions; they count as well, so both sides balance.
+    HOOK_IN("winhttp.dll", 30, WinHttpOpen, on, false);
+    HOOK_IN("winhttp.dll", 31, WinHttpConnect, on, false);
+}
+
+// Every window of this thread, top-level and child: a window that outlives its use shows here.
+int thread_windows() {
+    struct counting_windows {
+        static BOOL CALLBACK child(HWND, LPARAM n) {
+            ++*(int *)n;
+            return TRUE;
+        }
+        static BOOL CALLBACK top(HWND w, LPARAM n) {
+            ++*(int *)n;
+            EnumChildWindows(w, child, n);
+            return TRUE;
+        }
+    };
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), counting_windows::top, (LPARAM)&n);
+    return n;
 }
 
 } // namespace

@@ -513,6 +513,7 @@ void run_row(int index) {
     snprintf(row, sizeof row, "%s", s.name);
     int passed = 0;
     usage start = {};
+    int windows_before = 0;
     DWORD began = GetTickCount();
     for (int f = 0; f < fault_count; f++) {
         int ok = run_cell(s, f);
@@ -523,8 +524,10 @@ void run_row(int index) {
         if (f == 0) {
             start = measure();
             // Wine answers 0 for GetGuiResources: the program's own GDI calls are counted instead.
-            gdi_calls.made = gdi_calls.deleted = 0;
+            gdi_calls.made = gdi_calls.deleted = handle_calls.made = handle_calls.deleted = 0;
             count_gdi_calls(1);
+            count_handle_calls(1);
+            windows_before = thread_windows();
         }
     }
     // The customer ends a streaming session: input stops at once.
@@ -539,14 +542,21 @@ void run_row(int index) {
     // Whatever a session holds is let go, so every object made during the row must be gone again.
     remote_reset();
     count_gdi_calls(0);
-    int live = gdi_calls.made - gdi_calls.deleted;
+    count_handle_calls(0);
+    int live = gdi_calls.made - gdi_calls.deleted, open_handles = handle_calls.made - handle_calls.deleted;
     usage end = measure();
     MESSAGE(doctest::String(s.name) << ": gdi " << start.gdi << "->" << end.gdi << " user " << start.user << "->" << end.user
                    << " handles " << start.handles << "->" << end.handles << " private bytes " << start.memory
                    << "->" << end.memory << ", longest handler " << longest << " ms, "
                    << (GetTickCount() - began) << " ms");
     MESSAGE(doctest::String(s.name) << ": GDI objects made " << gdi_calls.made << ", deleted " << gdi_calls.deleted);
+    MESSAGE(doctest::String(s.name) << ": screen DCs and requests opened " << handle_calls.made
+                                    << ", closed " << handle_calls.deleted);
     CHECK(live <= 0);
+    if (open_handles > 0)
+        for (int k = 24; k < 32; k++) MESSAGE("handle kind ", k, ": ", handle_calls.by_kind[k]);
+    CHECK(open_handles <= 0);
+    CHECK(thread_windows() <= windows_before);
     CHECK(end.gdi <= start.gdi);
     CHECK(end.user <= start.user);
     CHECK(end.handles <= start.handles + 4);
