@@ -15,7 +15,7 @@ struct gdi_counter {
     int by_kind[40];
 } gdi_calls, handle_calls;
 
-void **import_slot(const char *name, const char *dll = "gdi32.dll") {
+[[maybe_unused]] void **import_slot(const char *name, const char *dll = "gdi32.dll") {
     BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
     IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -32,7 +32,7 @@ void **import_slot(const char *name, const char *dll = "gdi32.dll") {
     return nullptr;
 }
 
-void set_slot(void **slot, void *value) {
+[[maybe_unused]] void set_slot(void **slot, void *value) {
     DWORD old;
     VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
     *slot = value;
@@ -70,7 +70,7 @@ template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
 #define HOOK(n, fn, on, deleting) counting<n, decltype(&fn)>::hook(#fn, on, deleting)
 #define HOOK_IN(dll, n, fn, on, deleting) counting<n, decltype(&fn)>::hook(#fn, on, deleting, dll)
 
-void count_gdi_calls(bool on) {
+[[maybe_unused]] void count_gdi_calls(bool on) {
     HOOK(0, CreateSolidBrush, on, false);
     HOOK(1, CreateBrushIndirect, on, false);
     HOOK(2, CreateHatchBrush, on, false);
@@ -94,7 +94,7 @@ void count_gdi_calls(bool on) {
 }
 
 // Screen DCs and WinHTTP handles: each one opened must be closed again.
-void count_handle_calls(bool on) {
+[[maybe_unused]] void count_handle_calls(bool on) {
     HOOK_IN("user32.dll", 26, GetDC, on, false);
     HOOK_IN("user32.dll", 27, ReleaseDC, on, true);
     HOOK_IN("winhttp.dll", 28, WinHttpOpenRequest, on, false);
@@ -105,7 +105,7 @@ void count_handle_calls(bool on) {
 }
 
 // Every window of this thread, top-level and child: a window that outlives its use shows here.
-int thread_windows() {
+[[maybe_unused]] int thread_windows() {
     struct counting_windows {
         static BOOL CALLBACK child(HWND, LPARAM n) {
             ++*(int *)n;
