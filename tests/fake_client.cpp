@@ -37,7 +37,7 @@ static int control(const wchar_t *verb, const wchar_t *path, const char *body, i
     return got;
 }
 
-static void base64(const unsigned char *in, int n, char *out) {
+void fake_base64(const unsigned char *in, int n, char *out) {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     int o = 0;
     for (int i = 0; i < n; i += 3) {
@@ -57,7 +57,7 @@ void fake_script(const char *method, const char *path, int status, const char *h
     int size = body_length / 3 * 4 + 4096 + (int)strlen(path) + (int)strlen(headers);
     char *json = (char *)malloc(size);
     char *encoded = (char *)malloc(body_length / 3 * 4 + 8);
-    base64((const unsigned char *)body, body_length, encoded);
+    fake_base64((const unsigned char *)body, body_length, encoded);
     char counted[32] = "null";
     if (count) snprintf(counted, sizeof counted, "%d", count);
     int n = snprintf(json, size,

@@ -1,6 +1,8 @@
 // The C++ tests' side of the fake server's control API (/__fake/ on https://localhost).
 #pragma once
 
+// Standard base64 of n bytes into out (4 characters per 3 bytes, terminated).
+void fake_base64(const unsigned char *in, int n, char *out);
 // Drops every script and the request log.
 void fake_reset();
 // One answer for method and path: used `count` times (0: until replaced). `headers` is a JSON array of

@@ -1,4 +1,5 @@
-// Counting the GDI objects the program makes and deletes, for leak checks.
+// Stand-ins in the executable's own import slots: counting the GDI objects and handles the program
+// makes and lets go, for leak checks, and swapping a call for a recorder.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +38,15 @@ struct gdi_counter {
     VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
     *slot = value;
     VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+// Points the executable's own import of `name` at a stand-in; returns what was there.
+[[maybe_unused]] void *swap_import(const char *dll, const char *name, void *with) {
+    void **slot = import_slot(name, dll);
+    if (!slot) return nullptr;
+    void *old = *slot;
+    set_slot(slot, with);
+    return old;
 }
 
 template <int N, typename F> struct counting;

@@ -39,28 +39,6 @@ const char *fault_names[fault_count] = {"silent", "trickle", "rst-head", "rst-bo
 
 // ---- seams: input and the program's polling timers ----
 
-void *swap_import(const char *dll, const char *name, void *with) {
-    BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    DWORD at = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + at); d->Name; d++) {
-        if (_stricmp((const char *)(base + d->Name), dll) != 0) continue;
-        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
-                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name))
-                continue;
-            void **slot = (void **)&slots->u1.Function, *old = *slot;
-            DWORD protect;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect);
-            *slot = with;
-            VirtualProtect(slot, sizeof *slot, protect, &protect);
-            return old;
-        }
-    }
-    return nullptr;
-}
 
 int session_accepted() {
     return chat_ticket && equal(remote_state, "ACEITO") && approved[0] && equal(approved, remote_id);
@@ -97,24 +75,12 @@ void CALLBACK close_box(HWND, UINT, UINT_PTR, DWORD) {
 
 // ---- the scripted server ----
 
-void base64(const unsigned char *in, int n, char *out) {
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    int o = 0;
-    for (int i = 0; i < n; i += 3) {
-        unsigned v = in[i] << 16 | (i + 1 < n ? in[i + 1] << 8 : 0) | (i + 2 < n ? in[i + 2] : 0);
-        out[o++] = digits[v >> 18 & 63];
-        out[o++] = digits[v >> 12 & 63];
-        out[o++] = i + 1 < n ? digits[v >> 6 & 63] : '=';
-        out[o++] = i + 2 < n ? digits[v & 63] : '=';
-    }
-    out[o] = 0;
-}
 
 // One sticky answer with extra fault fields (a JSON fragment starting with a comma, or "").
 void say(const char *method, const char *path, int status, const void *body, int n, const char *extra = "") {
     static char encoded[12000], json[13000];
     REQUIRE(n < 8000);
-    base64((const unsigned char *)body, n, encoded);
+    fake_base64((const unsigned char *)body, n, encoded);
     snprintf(json, sizeof json, "{\"method\":\"%s\",\"path\":\"%s\",\"status\":%d,\"body_b64\":\"%s\"%s}",
              method, path, status, encoded, extra);
     REQUIRE(fake_script_json(json));

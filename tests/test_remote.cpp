@@ -1,6 +1,7 @@
 // Remote assistance against the fake server: the status line and the consent dialog, frames and the
 // injected commands, and every way a remote session ends.
 #include "harness.h"
+#include "gdi_count.h"
 #include "fake_client.h"
 #include "../remote/remote.h"
 #include <stdio.h>
@@ -37,29 +38,6 @@ void accepted(const char *commands = "") {
     answer("POST", frame_path, 200, commands);
 }
 
-// Points the executable's own import of `name` at a stand-in; returns what was there.
-void *swap_import(const char *dll, const char *name, void *with) {
-    BYTE *base = (BYTE *)GetModuleHandleW(nullptr);
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    DWORD at = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + at); d->Name; d++) {
-        if (_stricmp((const char *)(base + d->Name), dll) != 0) continue;
-        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
-                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name))
-                continue;
-            void **slot = (void **)&slots->u1.Function, *old = *slot;
-            DWORD protect;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect);
-            *slot = with;
-            VirtualProtect(slot, sizeof *slot, protect, &protect);
-            return old;
-        }
-    }
-    return nullptr;
-}
 
 // Timer 3 is only recorded, never armed: the tests tick it by hand.
 decltype(&SetTimer) real_set_timer;
