@@ -157,16 +157,21 @@ inline void answer_box(int close_with) {
 
 inline int box_says(const wchar_t *text) { return inside_box::ran && wcscmp(box_text, text) == 0; }
 
-// The main window as the customer sees it: repainted through the real message path, with every
-// child, and read back from the screen.
-inline void render_window(canvas &c) {
-    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    flush_events(60);
+// The main window's client area as the screen shows it now, without repainting anything first.
+inline void read_screen(canvas &c) {
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
     HDC screen = GetDC(nullptr);
     BitBlt(c.dc, 0, 0, c.w, c.h, screen, origin.x, origin.y, SRCCOPY);
     ReleaseDC(nullptr, screen);
+}
+
+// The main window as the customer sees it: repainted through the real message path, with every
+// child, and read back from the screen.
+inline void render_window(canvas &c) {
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    flush_events(60);
+    read_screen(c);
 }
 
 // With HALVOREN_REVIEW set to a folder, the rendered screens are saved there as BMP files to look at.

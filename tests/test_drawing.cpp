@@ -766,11 +766,7 @@ TEST_CASE("after a stage change the eye on the screen is uncrossed again with it
     REQUIRE(account_stage == 1);
     UpdateWindow(window);
     flush_events(60);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    BitBlt(after.dc, 0, 0, after.w, after.h, screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    read_screen(after);
     int differs_crossed = 0, differs_before = 0;
     for (int y = r.top; y < r.top + h; y++)
         for (int x = r.left; x < r.left + w; x++) {

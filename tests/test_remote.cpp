@@ -457,11 +457,7 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     SetWindowTextW(elapsed_label, L"Tempo: 00:00:02");
     UpdateWindow(elapsed_label);
     flush_events(60);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    BitBlt(c.dc, 0, 0, c.w, c.h, screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    read_screen(c);
     review(c, "session_remote");
     // The button's red runs through the rows of the label (116..132) and of the chat's state line
     // (134..136) too, with its white caption.
