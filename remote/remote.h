@@ -16,6 +16,7 @@ extern HWND consent_window;
 extern HDC capture_dc;
 extern HBITMAP capture_bitmap, capture_old;
 extern void *capture_pixels;
+extern unsigned short frame_pixels[640 * 360];
 
 enum { frame_bytes = 640 * 360 * 2, fast_period = 350, slow_period = 700 };
 
@@ -24,6 +25,7 @@ void remote_speed(int fast);
 void show_consent(const char *name);
 void close_consent();
 LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+int capture_screen();
 int send_frame();
 int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out);
 void apply_commands();
