@@ -108,9 +108,10 @@ void review_screen(RECT r, const char *name) {
     if (folder) host(command);
 }
 
-// A full-screen top-most board in four known colours, with an edit field to click and type into.
-const COLORREF quadrant[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
-const unsigned short quadrant555[4] = {0x7C00, 0x03E0, 0x001F, 0x7FFF};
+// A full-screen top-most board in four known colours (one a mid tone, whose low bits the 5-5-5 frame
+// drops), with an edit field to click and type into.
+const COLORREF quadrant[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(200, 100, 50)};
+const unsigned short quadrant555[4] = {0x7C00, 0x03E0, 0x001F, 0x6586};
 HWND board, board_edit;
 LRESULT CALLBACK board_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m != WM_ERASEBKGND) return DefWindowProcW(h, m, w, l);
