@@ -434,16 +434,15 @@ TEST_CASE("frame step timing") {
     begin();
     accepted("mover 160 90\n");
     double whole[31], capture[31], upload[31], commands[31];
-    for (double &t : whole) {
-        double start = now_ms();
-        tick();
-        t = now_ms() - start;
-    }
-    CHECK(fake_count() == 31);
-    // The same step again in its parts: the screen read with its halftone stretch, the upload with its
-    // answer, then the commands that came back.
+    // Untimed steps first: the first frame makes the capture objects and the connection.
+    for (int i = 0; i < 5; i++) tick();
     for (int i = 0; i < 31; i++) {
         double start = now_ms();
+        tick();
+        whole[i] = now_ms() - start;
+        // The same step in its parts, right after, so both see the same machine: the screen read with
+        // its halftone stretch, the upload with its answer, then the commands that came back.
+        start = now_ms();
         CHECK(capture_screen());
         double captured = now_ms();
         CHECK(remote_call(nullptr, frame_pixels) == 200);
@@ -453,6 +452,7 @@ TEST_CASE("frame step timing") {
         upload[i] = answered - captured;
         commands[i] = now_ms() - answered;
     }
+    CHECK(fake_count() == 5 + 31 * 2);
     timing step = spread(whole), read = spread(capture), sent = spread(upload), applied = spread(commands);
     const char *folder = getenv("HALVOREN_REVIEW");
     char path[512];
