@@ -30,6 +30,8 @@ import threading
 import time
 import urllib.parse
 
+import acks
+
 FRAME_WIDTH, FRAME_HEIGHT = 640, 360
 FRAME_BYTES = FRAME_WIDTH * FRAME_HEIGHT * 2
 GRID_X, GRID_Y = 320, 180
@@ -525,31 +527,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
     # Other verbs reach the router too, so a known path answers 405 rather than 501.
     do_PUT = do_DELETE = do_PATCH = do_POST
 
-    def read_acked(self, n):
-        # Read as it arrives and acknowledge each piece at once: a client that holds its last, short
-        # segment back until the rest is acknowledged (Nagle) would otherwise wait for the delayed ACK,
-        # about 40 ms on loopback, on every frame upload. Linux leaves quick-ACK mode by itself.
-        parts = []
-        while n > 0:
-            if hasattr(socket, "TCP_QUICKACK"):
-                try:
-                    self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
-                except OSError:
-                    pass
-            part = self.rfile.read1(min(n, 65536))
-            if not part:
-                break
-            parts.append(part)
-            n -= len(part)
-        return b"".join(parts)
-
     def dispatch(self):
         length = (self.headers.get("Content-Length") or "0").strip()
         if not length.isdigit() or int(length) > self.body_limit or self.headers.get("Transfer-Encoding"):
             self.close_connection = True
             self.reply_json(413 if length.isdigit() else 400, {"erro": "Corpo inválido."})
             return
-        body = self.read_acked(int(length))
+        body = acks.read_acked(self.connection, self.rfile, int(length))
         route, _, query = self.path.partition("?")
         self.query = {k: v[-1] for k, v in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
         self.body = body

@@ -52,6 +52,8 @@ import sys
 import threading
 import time
 
+import acks
+
 CONTROL_PREFIX = "/__fake/"
 PRESENCE_PATH = "/suporte/avulso/api/presenca"
 
@@ -266,34 +268,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_error(self, format, *args):
         log_err("%s: %s" % (self.client_address[0], format % args))
 
-    def quick_ack(self):
-        # Acknowledge at once: a client whose stack holds the body back until its header is
-        # acknowledged (Nagle) would otherwise wait for the delayed ACK, about 40 ms on loopback, on
-        # every upload. Linux drops out of quick-ACK mode by itself, so it is asked for every time.
-        if hasattr(socket, "TCP_QUICKACK"):
-            try:
-                self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
-            except OSError:
-                pass
-
-    def read_acked(self, n):
-        # Read as it arrives and acknowledge each piece at once: the client's last, short segment
-        # waits for the acknowledgement of what it sent before it.
-        parts = []
-        while n > 0:
-            self.quick_ack()
-            part = self.rfile.read1(min(n, 65536))
-            if not part:
-                break
-            parts.append(part)
-            n -= len(part)
-        return b"".join(parts)
-
     def handle_one_request(self):
         # Same as the base class, but every method goes to one dispatcher so
         # scripts can use any verb without a do_XXX per method.
         try:
-            self.quick_ack()
+            acks.quick_ack(self.connection)
             self.raw_requestline = self.rfile.readline(MAX_LINE + 1)
             if len(self.raw_requestline) > MAX_LINE:
                 self.requestline = self.request_version = self.command = ""
@@ -322,7 +301,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not length.isdigit():
             raise ValueError("bad Content-Length %r" % length)
         n = int(length)
-        data = self.read_acked(n)
+        data = acks.read_acked(self.connection, self.rfile, n)
         if len(data) != n:
             raise ValueError("body ended after %d of %d bytes" % (len(data), n))
         return data
