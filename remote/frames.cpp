@@ -29,7 +29,7 @@ static int make_capture(HDC screen) {
     return 0;
 }
 
-// The whole primary screen, halftoned into the session's 640 x 360 bitmap. 0 when it could not be read.
+// The whole primary screen, halftoned to 640 x 360 and packed into frame_pixels. 0 when it could not be read.
 int capture_screen() {
     HDC screen = GetDC(nullptr);
     if (!screen) return 0;
