@@ -22,7 +22,8 @@ mkdir -p "$run"
 [ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
 "$top/server/trust_ca.sh" install "$run"
 "$top/server/start.sh" "$run" > /dev/null || exit 1
-trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill $xvfb_pid 2> /dev/null' EXIT
+trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill $xvfb_pid 2> /dev/null
+      "$top/server/trust_ca.sh" remove "$run" > /dev/null 2>&1' EXIT
 start_display "$run" || exit 1
 export WINEPREFIX="$run/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "$WINEPREFIX/drive_c" ] || make_prefix "$WINEPREFIX"
