@@ -15,5 +15,4 @@ void switch_account_stage();
 void focus_account_form();
 void perform();
 int account_request(const wchar_t *path, const char *member_text, int request_class);
-void erase_secret(void *buffer, int size);
 void start_sandbox_checkout(int credits);

@@ -22,12 +22,6 @@ static const char refused_sign_in[] =
 static const char refused_registration[] = "Confira o e-mail e use uma senha de 8 a 128 caracteres.";
 static const char refused_code[] = "Confira o código recebido por e-mail. Se expirou, refaça o cadastro.";
 
-void erase_secret(void *buffer, int size) {
-    // Volatile so that the stores survive even when the buffer is never read again.
-    volatile unsigned char *b = (volatile unsigned char *)buffer;
-    for (int i = 0; i < size; i++) b[i] = 0;
-}
-
 int account_request(const wchar_t *path, const char *member_text, int request_class) {
     char *body = account_body;
     erase_secret(body, sizeof account_body);
@@ -47,15 +41,17 @@ static int characters(const char *s) {
     return n;
 }
 
-// The token travels in header lines; a control byte in it could start a header of the server's choosing.
+// The token travels in header lines: a control byte could start a header of the server's choosing, and
+// WinHTTP narrows the header text back to bytes, turning anything past ASCII into other bytes. A bearer
+// token is visible ASCII.
 static int printable(const char *s) {
     for (; *s; s++)
-        if ((unsigned char)*s < 0x20 || *s == 0x7F) return 0;
+        if ((unsigned char)*s < 0x21 || (unsigned char)*s > 0x7E) return 0;
     return 1;
 }
 
 static void complete_sign_in() {
-    erase_secret(response, response_size);
+    forget_answer();
     SetWindowTextW(loginPass, L"");
     append(csrf, sizeof csrf, account_token);
     logged = 1;
@@ -120,7 +116,10 @@ void perform() {
 
     const char *message = message_for(status, stage);
     if (stage == 1 && status == 202) {
-        if (account_value("\"desafio\"", account_challenge, sizeof account_challenge)) {
+        int challenged = account_value("\"desafio\"", account_challenge, sizeof account_challenge);
+        // The challenge now lives only in account_challenge.
+        forget_answer();
+        if (challenged) {
             account_screen(2);
             return;
         }
@@ -137,7 +136,7 @@ void perform() {
         }
         // A cut, unterminated or unprintable token must not ride along as a bearer on later requests.
         erase_secret(account_token, sizeof account_token);
-        erase_secret(response, response_size);
+        forget_answer();
         message = refused_sign_in;
     }
     pop(message);

@@ -17,7 +17,8 @@ struct chat_row {
     int side;
 };
 
-// The conversation text of the last rebuild; emptied when the session view opens, changes or closes.
+// The conversation text of the last rebuild when it fits (a longer one is kept as its length and hash);
+// emptied when the session view opens, changes or closes.
 extern char chat_previous[chat_previous_size];
 // The same text as shown, and the rows that point into it; neither changes between rebuilds.
 extern wchar_t chat_text[chat_text_size];
@@ -25,6 +26,8 @@ extern chat_row chat_rows[chat_rows_size];
 extern int chat_row_count;
 
 void chat_poll();
+// Drops what identifies the last rebuild, so the next poll rebuilds whatever the server answers.
+void chat_forget();
 void chat_submit();
 int chat_split(const wchar_t *text);
 void chat_measure_row(MEASUREITEMSTRUCT *item);

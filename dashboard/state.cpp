@@ -37,15 +37,7 @@ void dashboard_open(int tab) {
 }
 
 void refresh_dashboard_size() {
-    RECT r;
-    GetWindowRect(window, &r);
-    int left = r.left, top = r.top;
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    if (left + 566 >= w) left = w - 567;
-    if (top + 403 >= h - 36) top = h - 440;
-    if (left < 0) left = 0;
-    if (top < 0) top = 0;
-    SetWindowPos(window, nullptr, left, top, 567, 404, SWP_NOZORDER | SWP_NOACTIVATE);
+    resize_window(567, 404, 1);
     InvalidateRect(window, nullptr, 1);
 }
 

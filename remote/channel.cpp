@@ -23,13 +23,17 @@ int remote_call(const char *action, const void *frame) {
     }
     wchar_t wide_path[240];
     if (!convert(path, wide_path, 240)) return 0;
+    // The header and the form carry the anti-forgery value, a copy of the session token.
     if (frame) {
         char header[260] = "Content-Type: application/octet-stream\r\nX-CSRF-Token: ";
         append(header, sizeof header, csrf);
         append(header, sizeof header, "\r\n");
         wchar_t wide_header[260];
-        if (!convert(header, wide_header, 260)) return 0;
-        return http_payload(wide_path, frame, frame_bytes, wide_header, 1);
+        int status = 0;
+        if (convert(header, wide_header, 260)) status = http_payload(wide_path, frame, frame_bytes, wide_header, 1);
+        erase_secret(header, sizeof header);
+        erase_secret(wide_header, sizeof wide_header);
+        return status;
     }
     if (action) {
         char form[512] = {};
@@ -37,7 +41,10 @@ int remote_call(const char *action, const void *frame) {
         field(form, sizeof form, "chamado", ticket);
         field(form, sizeof form, "acao", action);
         field(form, sizeof form, "pedido", remote_id);
-        return http_payload(wide_path, form, length(form), L"Content-Type: application/x-www-form-urlencoded\r\n", 1);
+        int status =
+            http_payload(wide_path, form, length(form), L"Content-Type: application/x-www-form-urlencoded\r\n", 1);
+        erase_secret(form, sizeof form);
+        return status;
     }
     return http_payload(wide_path, nullptr, 0, nullptr, 1);
 }

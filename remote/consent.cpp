@@ -54,6 +54,8 @@ static void answer(HWND dialog, int accepted) {
     // The request may have been withdrawn or replaced while the customer was reading.
     if (!offered[0] || !equal(remote_state, "PENDENTE") || !equal(remote_id, offered)) return;
     int status = remote_call(accepted ? "aceitar" : "recusar", nullptr);
+    // A second click meant for the dialog must not land on the main window that is now under it.
+    drop_queued_input();
     if (!accepted) return;
     if (status == 200) {
         copy_to(approved, sizeof approved, offered, 0);

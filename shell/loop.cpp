@@ -68,6 +68,14 @@ static int keyboard(const MSG *m) {
     return 0;
 }
 
+void drop_queued_input() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
 int loop_message(MSG *message) {
     if (keyboard(message)) return 1;
     TranslateMessage(message);

@@ -20,13 +20,16 @@ static void submit() {
         account_queue_action();
 }
 
-static void buy_package(int id) { start_sandbox_checkout(packages[id - 33]); }
+static int chosen_package;
+static void buy_package() { start_sandbox_checkout(packages[chosen_package - 33]); }
 
-// Runs a handler that talks to the server under the guard; 0 when the guard refused it.
+// Runs a command that talks to the server under the guard; 0 when the guard refused it. One gesture
+// acts once: what the customer clicked or typed while it ran is dropped.
 static int guarded(void (*handler)()) {
     if (busy) return 0;
     busy = 1;
     handler();
+    drop_queued_input();
     busy = 0;
     return 1;
 }
@@ -65,9 +68,8 @@ LRESULT route_command(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         case 34:
         case 35:
             if (busy || !logged || chat_ticket || dashboard_tab != 1) break;
-            busy = 1;
-            buy_package(id);
-            busy = 0;
+            chosen_package = id;
+            guarded(buy_package);
             return 0;
         case 36:
             if (busy || chat_ticket || dashboard_tab != 0) return 0;
@@ -93,6 +95,7 @@ LRESULT route_timer(HWND hwnd, WPARAM wparam, LPARAM lparam) {
             if (IsWindowVisible(elapsed_label)) update_elapsed();
             return 0;
     }
+    // Polls drop no input: the customer may be typing a message meanwhile.
     if (!logged || busy) return DefWindowProcW(hwnd, WM_TIMER, wparam, lparam);
     busy = 1;
     if (wparam == chat_timer)

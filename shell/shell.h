@@ -45,6 +45,9 @@ enum {
 int start_up();
 int loop_message(MSG *message);
 void message_loop();
+// Drops the keys and mouse input queued meanwhile: they were aimed at a screen that a customer's
+// exchange has since changed (the second click of a double click would hit the button's new caption).
+void drop_queued_input();
 void shut_down();
 LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -60,6 +63,8 @@ const char *find(const char *s, const char *t);
 void append(char *dst, int size, const char *src);
 void copy_to(char *dst, int size, const char *src, char stop);
 void integer_text(char *dst, int value);
+// Zeroes a buffer that held a secret; the stores are never optimised away.
+void erase_secret(void *buffer, int size);
 int starts_with(const wchar_t *s, const wchar_t *p);
 int convert(const char *src, wchar_t *dst, int size);
 
@@ -69,4 +74,6 @@ int read(HWND w, char *dst, int size);
 HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h, int id);
 void hide(HWND w);
 void place(HWND w, int x, int y, int width, int height);
+// Gives the main window its size, minimized or not; with keep_on_screen, inside its monitor's work area.
+void resize_window(int width, int height, int keep_on_screen);
 void pop(const char *text);

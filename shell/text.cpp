@@ -37,6 +37,12 @@ void copy_to(char *dst, int size, const char *src, char stop) {
     dst[n] = 0;
 }
 
+void erase_secret(void *buffer, int size) {
+    // Volatile so that the stores survive even when the buffer is never read again.
+    volatile unsigned char *b = (volatile unsigned char *)buffer;
+    for (int i = 0; i < size; i++) b[i] = 0;
+}
+
 void integer_text(char *dst, int value) {
     char digits[10];
     int n = 0;
@@ -96,6 +102,47 @@ void hide(HWND w) { ShowWindow(w, SW_HIDE); }
 
 void place(HWND w, int x, int y, int width, int height) {
     SetWindowPos(w, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Moves r, of the given size, into the work area (right and bottom edges first, so that the top left
+// corner stays visible on a monitor smaller than the window).
+static void keep_inside(RECT *r, const RECT &work, int width, int height) {
+    int left = r->left, top = r->top;
+    if (left + width > work.right) left = work.right - width;
+    if (top + height > work.bottom) top = work.bottom - height;
+    if (left < work.left) left = work.left;
+    if (top < work.top) top = work.top;
+    *r = {left, top, left + width, top + height};
+}
+
+void resize_window(int width, int height, int keep_on_screen) {
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    if (!IsIconic(window)) {
+        RECT r;
+        GetWindowRect(window, &r);
+        r.right = r.left + width;
+        r.bottom = r.top + height;
+        if (keep_on_screen) keep_inside(&r, monitor.rcWork, width, height);
+        SetWindowPos(window, nullptr, r.left, r.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    // A minimized window sits far off the screen: its size and place are those it will be restored to,
+    // in workspace coordinates (relative to the primary monitor's work area).
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window, &placement)) return;
+    RECT primary;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0);
+    RECT work = monitor.rcWork;
+    OffsetRect(&work, -primary.left, -primary.top);
+    RECT &r = placement.rcNormalPosition;
+    r.right = r.left + width;
+    r.bottom = r.top + height;
+    if (keep_on_screen) keep_inside(&r, work, width, height);
+    placement.showCmd = SW_SHOWMINNOACTIVE;
+    placement.flags = 0;
+    SetWindowPlacement(window, &placement);
 }
 
 void pop(const char *text) {

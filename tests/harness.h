@@ -10,6 +10,7 @@
 #include "../transport/transport.h"
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 // Wine's flush_events: deliver what is queued, bounded in time, instead of sleeping.
 inline void flush_events(int ms = 100) {
@@ -189,4 +190,47 @@ inline void review(const canvas &c, const char *name) {
     fwrite(&bi, sizeof bi, 1, f);
     fwrite(c.pixels, 4, c.w * c.h, f);
     fclose(f);
+}
+
+// How many copies of a secret, as UTF-8 or as UTF-16, lie in the test program's writable data or in
+// the stack below the caller, outside the secret's proper homes (the token, its anti-forgery copy and
+// the registration challenge). The program's buffers are among that data; the test's own literals
+// are read-only and not scanned.
+inline int scan_for(const unsigned char *from, const unsigned char *to, const char *secret) {
+    int n = (int)strlen(secret), found = 0;
+    const unsigned char *homes[3][2] = {{(const unsigned char *)account_token, nullptr},
+                                        {(const unsigned char *)csrf, nullptr},
+                                        {(const unsigned char *)account_challenge, nullptr}};
+    homes[0][1] = homes[0][0] + sizeof account_token;
+    homes[1][1] = homes[1][0] + sizeof csrf;
+    homes[2][1] = homes[2][0] + sizeof account_challenge;
+    for (const unsigned char *p = from; p + 2 * n <= to; p++) {
+        int home = 0;
+        for (auto &h : homes) home |= p >= h[0] && p < h[1];
+        if (home) continue;
+        int narrow = 1, wide = 1;
+        for (int i = 0; i < n && (narrow || wide); i++) {
+            narrow &= p[i] == (unsigned char)secret[i];
+            wide &= p[2 * i] == (unsigned char)secret[i] && p[2 * i + 1] == 0;
+        }
+        found += narrow + wide;
+    }
+    return found;
+}
+
+__attribute__((noinline)) inline int stray_copies(const char *secret) {
+    int found = 0;
+    const unsigned char *image = (const unsigned char *)GetModuleHandleW(nullptr);
+    const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(image + ((const IMAGE_DOS_HEADER *)image)->e_lfanew);
+    const IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(nt);
+    for (int i = 0; i < nt->FileHeader.NumberOfSections; i++, section++)
+        if (section->Characteristics & IMAGE_SCN_MEM_WRITE)
+            found += scan_for(image + section->VirtualAddress,
+                              image + section->VirtualAddress + section->Misc.VirtualSize, secret);
+    // What earlier, deeper calls left on the stack: its committed pages below this frame.
+    volatile unsigned char here = 0;
+    MEMORY_BASIC_INFORMATION stack;
+    VirtualQuery((const void *)&here, &stack, sizeof stack);
+    found += scan_for((const unsigned char *)stack.BaseAddress, (const unsigned char *)&here, secret);
+    return found;
 }

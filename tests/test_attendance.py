@@ -35,19 +35,21 @@ def showing_prefix(prefix):
     return None
 
 
-def click(x, y):
+def click(x, y, times=1):
     ox, oy = client_origin()
-    run(["xdotool", "mousemove", str(ox + x), str(oy + y), "click", "1"])
+    run(["xdotool", "mousemove", str(ox + x), str(oy + y), "click", "--repeat", str(times), "--delay", "120", "1"])
 
 
 def iso(seconds_ago):
-    t = datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(seconds=seconds_ago)
+    """The time as Brasília writes it, with its offset."""
+    zone = datetime.timezone(datetime.timedelta(hours=-3))
+    t = datetime.datetime.now(zone) - datetime.timedelta(seconds=seconds_ago)
     return t.strftime("%Y-%m-%dT%H:%M:%S") + "-03:00"
 
 
-def answer(fake, method, path, status, obj, count=None):
+def answer(fake, method, path, status, obj, count=None, delay_ms=0):
     fake.script(method, path, status, [("Content-Type", "application/json")], json.dumps(obj),
-                count=count)
+                count=count, delay_ms=delay_ms)
 
 
 def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
@@ -65,19 +67,21 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     key("Return")
     assert wait_for(lambda: showing("Cada atendimento utiliza 1 crédito."), 10), texts()
 
-    # Request support: the queue answers with the position and the creation time.
-    answer(fake, "POST", QUEUE, 201, {"id": 77, "status": "AGUARDANDO"})
+    # Request support with a double click on a slow server: the second click came while the request
+    # ran and must not land on "Cancelar chamado". The queue answers with the position and the
+    # creation time.
+    answer(fake, "POST", QUEUE, 201, {"id": 77, "status": "AGUARDANDO"}, delay_ms=500)
     answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 2, "status": "AGUARDANDO", "posicao": 2,
                                      "criado_em": iso(65)})
-    click(122 + 122, 238 + 10)
+    click(122 + 122, 238 + 10, times=2)
     assert wait_for(lambda: showing("Posição na fila: 2"), 10), texts()
     assert wait_for(lambda: showing("Cancelar chamado"), 5)
     waited = wait_for(lambda: showing_prefix("Tempo de espera: 00:01:"), 5)
     assert waited, texts()
     x, y, w, h = geometry(window_id)
     screenshot(os.path.join(SCREENSHOTS, "fila.png"), x, y, w, h)
-    requests = [r for r in fake.log() if r["method"] == "POST" and r["path"] == QUEUE]
-    assert requests and requests[0]["body"] == b'{"descricao":""}'
+    posts = [(r["path"], r["body"]) for r in fake.log() if r["method"] == "POST"]
+    assert posts == [("/suporte/avulso/api/conta/login", posts[0][1]), (QUEUE, b'{"descricao":""}')], posts
 
     # A technician takes it: the session view, counting from the service start.
     answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 1, "status": "EM_ATENDIMENTO",

@@ -78,7 +78,7 @@ void session(int ticket) {
     strcpy(account_token, "tok-1.x");
     strcpy(csrf, account_token);
     chat_ticket = ticket;
-    chat_previous[0] = 0;
+    chat_forget();
     SendMessageW(chat_history, LB_RESETCONTENT, 0, 0);
     EnableWindow(chat_send, FALSE);
     SetWindowTextW(chat_input, L"");
@@ -343,7 +343,21 @@ TEST_CASE("failed polls disable sending, say why and keep the rows") {
     CHECK(rows_shown() == 1);
 }
 
-TEST_CASE("a conversation too long for the display buffer shows an empty list") {
+// n messages "Cliente: " + 90 letters + "\n" (100 bytes each), then the technician's last one.
+const char *long_conversation(int n, const char *last) {
+    static char text[190000];
+    text[0] = 0;
+    for (int i = 0; i < n; i++) {
+        char *at = text + strlen(text);
+        sprintf(at, "Cliente: %05d", i);
+        memset(at + 14, 'a', 85);
+        strcpy(at + 99, "\n");
+    }
+    strcat(text, last);
+    return text;
+}
+
+TEST_CASE("a conversation too long for the display buffer shows its newest messages and polls touch nothing") {
     session(123);
     // 9 + 49,989 + 1 units and the terminator fill the 50,000 units exactly.
     static char text[120000];
@@ -354,22 +368,41 @@ TEST_CASE("a conversation too long for the display buffer shows an empty list") 
     chat_poll();
     CHECK(rows_shown() == (49989 + 109) / 110);
     CHECK(rows_inside(chat_text, 49999));
-    // One unit more does not fit: the list stays empty.
-    strcpy(text + 9 + 49989, "a\n");
-    conversation(text);
+
+    // 60,016 units: the 499 newest messages of 100 units that fit beside the last one, from a message start.
+    conversation(long_conversation(600, "Técnico: fim-1\n"));
     chat_poll();
-    CHECK(rows_shown() == 0);
-    CHECK(IsWindowEnabled(chat_send));
-    // Past 99,999 bytes the stored copy never matches, so every poll rebuilds.
-    memset(text + 9, '\n', 100000);
-    text[100009] = 0;
-    conversation(text);
-    chat_poll();
+    REQUIRE(rows_shown() == 500);
+    CHECK(wcsncmp(chat_text, L"Cliente: 00101aaa", 17) == 0);
+    CHECK(chat_rows[0].length == 90);
+    CHECK(row_is(499, L"fim-1", 0));
     watch_list();
     chat_poll();
-    static const expected emptied[] = {{LB_RESETCONTENT, 0}, {0, 0}};
-    CHECK(list_sequence(emptied));
-    CHECK(length(chat_previous) == 99999);
+    static const expected nothing[] = {{0, 0}};
+    CHECK(list_sequence(nothing));
+
+    // Past 99,999 bytes the text is known by its length and hash: unchanged, nothing happens; one
+    // letter changed, the list is rebuilt.
+    conversation(long_conversation(1100, "Técnico: fim-1\n"));
+    chat_poll();
+    CHECK(row_is(rows_shown() - 1, L"fim-1", 0));
+    watch_list();
+    chat_poll();
+    CHECK(list_sequence(nothing));
+    conversation(long_conversation(1100, "Técnico: fim-2\n"));
+    chat_poll();
+    CHECK(row_is(rows_shown() - 1, L"fim-2", 0));
+
+    // One message longer than the buffer keeps its end.
+    memset(text + 9, 'b', 60000);
+    strcpy(text + 9 + 60000, "!\n");
+    conversation(text);
+    chat_poll();
+    REQUIRE(rows_shown() > 0);
+    int units = (int)wcslen(chat_text);
+    CHECK(units == 49999);
+    CHECK(wcscmp(chat_text + units - 3, L"b!\n") == 0);
+    CHECK(IsWindowEnabled(chat_send));
 }
 
 TEST_CASE("broken conversations keep every row inside the text and polls quick") {

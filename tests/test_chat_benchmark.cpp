@@ -77,7 +77,7 @@ TEST_CASE("benchmark: a chat poll that rebuilds the list, and one that finds the
         fake_script("GET", "/suporte/api/chat/cliente?formato=texto", 200, "[]", body, n);
         double rebuild = 0, unchanged = 0, split = 0;
         for (int run = 0; run < s.runs; run++) {
-            chat_previous[0] = 0;
+            chat_forget();
             double t0 = now_ms();
             chat_poll();
             double t1 = now_ms();

@@ -82,31 +82,53 @@ TEST_CASE("tabs open only when signed in and outside a session") {
     CHECK(GetFocus() == navigation[1]);
 }
 
-TEST_CASE("the dashboard size stays on the screen") {
+TEST_CASE("the dashboard size stays in the work area and a minimized window gets it on restore") {
     ensure_started();
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     struct {
         int x, y, left, top;
     } cases[] = {
         {100, 100, 100, 100},
-        {w - 566, 50, w - 567, 50},   // right edge pulled in
-        {w - 567, 50, w - 567, 50},   // already inside
-        {-40, -30, 0, 0},             // above the top and left of the screen
-        {60, h - 439, 60, h - 440},   // bottom rule: 403 + 36 of the task bar
-        {60, h - 440, 60, h - 440},
-        {60, h - 441, 60, h - 441},
+        {(int)work.right - 566, 50, (int)work.right - 567, 50},   // right edge pulled in
+        {(int)work.right - 567, 50, (int)work.right - 567, 50},   // already inside
+        {(int)work.left - 40, (int)work.top - 30, (int)work.left, (int)work.top},
+        {60, (int)work.bottom - 403, 60, (int)work.bottom - 404}, // bottom edge pulled up
+        {60, (int)work.bottom - 404, 60, (int)work.bottom - 404},
     };
+    RECT r;
     for (auto &c : cases) {
         CAPTURE(c.x);
         CAPTURE(c.y);
         SetWindowPos(window, nullptr, c.x, c.y, 567, 378, SWP_NOZORDER | SWP_NOACTIVATE);
         refresh_dashboard_size();
-        RECT r;
         GetWindowRect(window, &r);
         CHECK(r.left == c.left);
         CHECK(r.top == c.top);
         CHECK(r.right - r.left == 567);
         CHECK(r.bottom - r.top == 404);
+    }
+    // Minimized during a session that then ends (and the other way round): the window stays
+    // minimized and comes back where it was, with the new size.
+    const int heights[2] = {404, 378};
+    for (int height : heights) {
+        CAPTURE(height);
+        SetWindowPos(window, nullptr, 200, 150, 567, 782 - height, SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(window, SW_MINIMIZE);
+        flush_events(50);
+        REQUIRE(IsIconic(window));
+        if (height == 404)
+            refresh_dashboard_size();
+        else
+            resize_window(567, 378, 0);
+        CHECK(IsIconic(window));
+        ShowWindow(window, SW_RESTORE);
+        flush_events(50);
+        GetWindowRect(window, &r);
+        CHECK(r.left == 200);
+        CHECK(r.top == 150);
+        CHECK(r.right - r.left == 567);
+        CHECK(r.bottom - r.top == height);
     }
 }
 

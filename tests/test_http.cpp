@@ -152,15 +152,29 @@ TEST_CASE("a redirect is returned as it came and never followed for classes 1 to
     CHECK(strcmp(response, "destino") == 0);
 }
 
-TEST_CASE("error statuses come back with their bodies and a dropped connection gives 0") {
+TEST_CASE("error statuses come back with their bodies; a dropped or cut answer gives 0 and leaves nothing") {
     fresh();
+    static const char zeros[64] = {};
     fake_script("POST", "/erro", 500, "[]", "falhou", 6);
     CHECK(http_payload(L"/erro", "{}", 2, nullptr, 1) == 500);
     CHECK(strcmp(response, "falhou") == 0);
     fake_script("GET", "/cai", 200, "[]", "nunca", 5, 0, 1);
-    strcpy(response, "antes");
     CHECK(http_payload(L"/cai", nullptr, 0, nullptr, 1) == 0);
-    CHECK(response[0] == 0);
+    CHECK(memcmp(response, zeros, 7) == 0);
+    // A shorter answer leaves no tail of the longer one before it.
+    fake_script("GET", "/longo", 200, "[]", "0123456789-segredo-do-anterior", 30);
+    CHECK(http_payload(L"/longo", nullptr, 0, nullptr, 1) == 200);
+    fake_script("GET", "/curto", 200, "[]", "ok", 2);
+    CHECK(http_payload(L"/curto", nullptr, 0, nullptr, 1) == 200);
+    CHECK(memcmp(response, "ok\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32) == 0);
+    // A body that stops before its announced length, or a connection reset part-way, is no answer.
+    fake_script("GET", "/cortado", 200, "[[\"Content-Length\", \"100\"]]", "0123456789-e-mais-nada", 22);
+    CHECK(http_payload(L"/cortado", nullptr, 0, nullptr, 1) == 0);
+    CHECK(memcmp(response, zeros, 40) == 0);
+    REQUIRE(fake_script_json("{\"method\":\"GET\",\"path\":\"/rst\",\"status\":200,\"body\":\"0123456789abcdefghijklmnopqrstuvwxyz\","
+                             "\"reset\":\"body\"}"));
+    CHECK(http_payload(L"/rst", nullptr, 0, nullptr, 1) == 0);
+    CHECK(memcmp(response, zeros, 40) == 0);
 }
 
 TEST_CASE("a delay beyond the class-1 receive time-out gives 0 while class 2 waits for the answer") {

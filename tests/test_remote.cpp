@@ -209,11 +209,18 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
     tick();
     answer("POST", poll_path, 200, "");
+    // The second click of a double click on "Aceitar" must not reach the window under the dialog.
+    PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
     SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
     CHECK(!consent_window);
+    MSG m;
+    CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=aceitar&pedido=p-7") == 0);
     CHECK(strstr(last, "\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
     CHECK((strcmp(approved, "p-7") == 0 && IsWindowVisible(disconnect_button)));
+    // The form held the anti-forgery value: no copy of it is left behind.
+    memset(last, 0, sizeof last);
+    CHECK(stray_copies("csrf=c%241") == 0);
     status_line("HALVOREN-REMOTE/1 ACEITO p-7");
     tick();
     CHECK((fast_remote_timer == 1 && timer_period == fast_period));
@@ -264,6 +271,10 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     int high = 0;
     for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
     CHECK(high == 0);
+    // The headers held the anti-forgery value and the token: no copy of them is left behind.
+    memset(last, 0, sizeof last);
+    CHECK(stray_copies("X-CSRF-Token: c$1") == 0);
+    CHECK(stray_copies("Bearer tok") == 0);
     // The capture objects are kept for the next frame; a refused upload lets the status poll end it.
     HDC dc = capture_dc;
     tick();

@@ -97,6 +97,15 @@ TEST_CASE("guarded commands and ticks drop out while busy and the unguarded ones
     // Outside the credits tab the package commands go to the default procedure untouched.
     command(33);
     CHECK(busy == 0);
+    // A command that talks to the server drops the keys and clicks queued meanwhile; the others keep them.
+    MSG m;
+    PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+    command(2);
+    CHECK(PeekMessageW(&m, window, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
+    PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
+    command(7);
+    CHECK(!PeekMessageW(&m, window, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
 }
 
 TEST_CASE("ticks 1 to 3 need sign-in and the presence tick pauses during a session") {

@@ -111,7 +111,7 @@ TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
     CHECK(dashboard_tab == 0);
     CHECK(says(info, L"Posição na fila: 3"));
     CHECK(says(action, L"Cancelar chamado"));
-    CHECK(accepted_at == file_time(2024, 5, 1, 12, 0, 0));
+    CHECK(accepted_at == file_time(2024, 5, 1, 15, 0, 0));
     CHECK(shown(elapsed_label));
     CHECK(!shown(problem));
     RECT r = child_rect(elapsed_label);
@@ -247,10 +247,15 @@ TEST_CASE("the first refresh after sign-in may fail and odd answers read safely"
     CHECK(accepted_at <= clock_now());
 }
 
-TEST_CASE("timestamps are read as UTC from nineteen exact characters") {
+TEST_CASE("timestamps are read from nineteen exact characters, as UTC unless an offset follows") {
     ensure_started();
     struct { const char *text; unsigned long long expected; } cases[] = {
-        {"{\"criado_em\":\"2024-05-01T12:00:00-03:00\"}", file_time(2024, 5, 1, 12, 0, 0)},
+        {"{\"criado_em\":\"2024-05-01T12:00:00-03:00\"}", file_time(2024, 5, 1, 15, 0, 0)},
+        {"{\"criado_em\":\"2024-05-01T12:00:00.250+05:30\"}", file_time(2024, 5, 1, 6, 30, 0)},
+        {"{\"criado_em\":\"2024-12-31T23:00:00-0300\"}", file_time(2025, 1, 1, 2, 0, 0)},
+        {"{\"criado_em\":\"2024-05-01T01:00:00+02\"}", file_time(2024, 4, 30, 23, 0, 0)},
+        {"{\"criado_em\":\"2024-05-01T12:00:00+5:00\"}", file_time(2024, 5, 1, 12, 0, 0)},
+        {"{\"criado_em\":\"2024-05-01T12:00:00+24:00\"}", file_time(2024, 5, 1, 12, 0, 0)},
         {"{\"criado_em\" : \"1999-12-31T23:59:59\"}", file_time(1999, 12, 31, 23, 59, 59)},
         {"{\"criado_em\":\"2024-02-29T00:00:00.5Z\"}", file_time(2024, 2, 29, 0, 0, 0)},
         {"{\"criado_em\":2024}", 0},
@@ -388,6 +393,7 @@ TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
     fake_log(log, sizeof log);
     CHECK(strstr(log, "POST /suporte/api/finalizar/cliente") != nullptr);
     CHECK(strstr(log, "\r\n\r\ncsrf=tok-1&chamado=12") != nullptr);
+    CHECK(stray_copies("csrf=tok-1") == 0);
     CHECK(strstr(log, "Content-Type: application/x-www-form-urlencoded") != nullptr);
     CHECK(chat_ticket == 12);
 

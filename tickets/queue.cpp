@@ -29,6 +29,22 @@ static int digits(const char *s, int count) {
     return value;
 }
 
+// Seconds east of UTC of the zone after a time ("+02:00", "-0300", "-03"); 0 for "Z", none or a
+// malformed one.
+static long long zone_offset(const char *p) {
+    if (*p == '.') {
+        p++;
+        while (*p >= '0' && *p <= '9') p++;
+    }
+    if (*p != '+' && *p != '-') return 0;
+    int hours = digits(p + 1, 2);
+    const char *m = p[3] == ':' ? p + 4 : p + 3;
+    int minutes = *m >= '0' && *m <= '9' ? digits(m, 2) : 0;
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return 0;
+    long long seconds = (hours * 60 + minutes) * 60;
+    return *p == '-' ? -seconds : seconds;
+}
+
 unsigned long long ticket_start(const char *key) {
     const char *p = find(response, key);
     if (!p) return 0;
@@ -36,7 +52,7 @@ unsigned long long ticket_start(const char *key) {
     while (*p == ' ' || *p == ':') p++;
     if (*p != '"') return 0;
     p++;
-    // YYYY-MM-DDTHH:MM:SS; whatever follows (fraction, zone) is ignored, so the time reads as UTC.
+    // YYYY-MM-DDTHH:MM:SS, then perhaps a fraction and a zone; without an offset it reads as UTC.
     static const char separators[] = "--T::";
     static const int places[6] = {0, 5, 8, 11, 14, 17};
     static const int widths[6] = {4, 2, 2, 2, 2, 2};
@@ -58,7 +74,8 @@ unsigned long long ticket_start(const char *key) {
     // Some systems roll an impossible day (Feb 30) into the next month instead of refusing it.
     SYSTEMTIME back;
     if (!FileTimeToSystemTime(&t, &back) || back.wDay != st.wDay || back.wMonth != st.wMonth) return 0;
-    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+    unsigned long long written = ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+    return written - zone_offset(p + 19) * 10000000LL;
 }
 
 static void queue_failed(int was_known) {

@@ -12,7 +12,7 @@ void chat_switch(int ticket) {
     remote_reset();
     chat_ticket = ticket;
     // The next view's first poll must rebuild the list, whatever the server answers.
-    chat_previous[0] = 0;
+    chat_forget();
     SendMessageW(chat_history, LB_RESETCONTENT, 0, 0);
     SetWindowTextW(chat_input, L"");
     if (ticket) {
@@ -28,7 +28,7 @@ void chat_switch(int ticket) {
     for (HWND c : session_controls) ShowWindow(c, open);
     HWND request_controls[] = {problem, description_hint, action, info};
     for (HWND c : request_controls) ShowWindow(c, closed);
-    if (ticket) SetWindowPos(window, nullptr, 0, 0, 567, 378, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (ticket) resize_window(567, 378, 0);
     InvalidateRect(window, nullptr, 1);
     if (ticket) {
         EnableWindow(chat_send, 0);
@@ -90,6 +90,8 @@ void disconnect_ticket(int ticket) {
     field(form, sizeof form, "csrf", csrf);
     field(form, sizeof form, "chamado", number);
     int status = http(L"/suporte/api/finalizar/cliente", form);
+    // The form carries the anti-forgery value, a copy of the session token.
+    erase_secret(form, sizeof form);
     if (status == 200)
         stop_alert();
     else if (status == 404)

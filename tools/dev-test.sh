@@ -4,6 +4,7 @@
 # namespace (so its fake server owns port 443 of its own loopback), builds the test program in
 # BUILD_DIR, reuses the certificates and the Wine prefix kept there, and runs the CTest cases whose
 # names match CTEST_REGEX (all when empty), then pytest with PYTEST_ARGS when given.
+# With HALVOREN_STOP_ON_FAILURE set, it stops at the first failing test (the mutation check uses it).
 set -uo pipefail
 [ $# -ge 1 ] || { sed -n 2,6p "$0"; exit 2; }
 if [ -z "${HALVOREN_NETNS:-}" ]; then
@@ -33,8 +34,9 @@ wine "$out/tests/suporte_tests.exe" --no-version --test-case="the brushes have t
 mkdir -p "$run/review"
 export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out" HALVOREN_REVIEW="Z:$run/review"
 status=0
-(cd "$out" && ctest --output-on-failure --timeout 120 ${regex:+-R "$regex"}) || status=1
-if [ $# -gt 0 ]; then
-    /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@" || status=1
+stop=${HALVOREN_STOP_ON_FAILURE:+1}
+(cd "$out" && ctest --output-on-failure --timeout 120 ${stop:+--stop-on-failure} ${regex:+-R "$regex"}) || status=1
+if [ $# -gt 0 ] && { [ -z "$stop" ] || [ $status -eq 0 ]; }; then
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider ${stop:+-x} "$@" || status=1
 fi
 exit $status

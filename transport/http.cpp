@@ -18,14 +18,35 @@ static const request_policy policies[4] = {
     {2500, 2500, 3500, 6000},
 };
 
-static void read_body(HINTERNET request) {
+// How many bytes of the latest answer are in `response`; everything after them is zero.
+static DWORD answer_length;
+
+void forget_answer() {
+    erase_secret(response, (int)answer_length + 1);
+    answer_length = 0;
+}
+
+// 1 when the whole body came: every read succeeded and, when the answer announced its length, that
+// many bytes arrived (or the buffer filled). A cut answer must not pass for a complete one.
+static int read_body(HINTERNET request) {
+    DWORD announced = 0, size = sizeof announced;
+    BOOL has_length = WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                                          WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX);
     DWORD total = 0;
+    int whole = 1;
     while (total < response_size - 1) {
         DWORD got = 0;
-        if (!WinHttpReadData(request, response + total, response_size - 1 - total, &got) || got == 0) break;
+        if (!WinHttpReadData(request, response + total, response_size - 1 - total, &got)) {
+            whole = 0;
+            break;
+        }
+        if (got == 0) break;
         total += got;
     }
+    if (has_length && total < announced && total < response_size - 1) whole = 0;
     response[total] = 0;
+    answer_length = total;
+    return whole;
 }
 
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
@@ -33,11 +54,13 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     if (!connection) return 0;
     HINTERNET request = WinHttpOpenRequest(connection, body ? L"POST" : L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
-    response[0] = 0;
+    // The previous answer goes whole, so no tail of it (a challenge, say) outlives a shorter one.
+    forget_answer();
     DWORD status = 0;
     if (!request) return 0;
 
     wchar_t combined[512];
+    combined[0] = 0;
     const wchar_t *header_text = headers;
     if (account_token[0]) {
         char bearer[512];
@@ -57,6 +80,7 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     if (request_class != 0) {
         DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         if (!WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
+            erase_secret(combined, sizeof combined);
             WinHttpCloseHandle(request);
             return 0;
         }
@@ -70,6 +94,8 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
 
     BOOL sent = WinHttpSendRequest(request, header_text ? header_text : WINHTTP_NO_ADDITIONAL_HEADERS,
                                    header_text ? (DWORD)-1 : 0, (void *)body, body_length, body_length, 0);
+    // WinHTTP keeps its own copy of the headers from here on.
+    erase_secret(combined, sizeof combined);
     if (!sent || !WinHttpReceiveResponse(request, nullptr)) {
         WinHttpCloseHandle(request);
         return 0;
@@ -77,9 +103,12 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     DWORD size = sizeof status;
     WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
-    read_body(request);
+    int whole = read_body(request);
     WinHttpCloseHandle(request);
-    return (int)status;
+    if (whole) return (int)status;
+    // A read that failed or ended early is no answer, for every caller.
+    forget_answer();
+    return 0;
 }
 
 int http(const wchar_t *path, const char *form) {

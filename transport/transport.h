@@ -8,6 +8,8 @@ extern char response[response_size];
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
                  int request_class);
 int http(const wchar_t *path, const char *form);
+// Zeroes the latest answer, for callers whose answer held a secret.
+void forget_answer();
 
 void field(char *dst, int size, const char *name, const char *value);
 void account_json(char *dst, const char *name, const char *value);
