@@ -25,7 +25,11 @@ wineserver -p
 wine "$out/test/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
     > "$run/warm-up.log" 2>&1
 
-export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out/test" HALVOREN_RELEASE="$out/release"
+# The screens a run takes; tools/screenshots.sh copies them into docs/screenshots for the README.
+shots="$out/screenshots"
+rm -rf "$shots"
+mkdir -p "$shots"
+export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out/test" HALVOREN_RELEASE="$out/release" HALVOREN_SHOTS="$shots"
 # The drawing tests leave the screens they render here; the README shows some of them.
 mkdir -p "$run/review"
 export HALVOREN_REVIEW="Z:$run/review"
@@ -38,6 +42,6 @@ echo "== demo attendance (the client under Wine, the console in headless Chromiu
 "$top/tests/demo_e2e.sh" "$out/test" "$out/demo-e2e" || status=1
 for screen in home credits history session-chat:conversa; do
     [ -f "$run/review/${screen%%:*}.bmp" ] &&
-        convert "$run/review/${screen%%:*}.bmp" -alpha off "$top/docs/screenshots/${screen##*:}.png"
+        convert "$run/review/${screen%%:*}.bmp" -alpha off "$shots/${screen##*:}.png"
 done
 exit $status

@@ -15,7 +15,8 @@ from fake import Fake
 
 TITLE = "Halvoren Rezovi v48 - Teste"
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SCREENSHOTS = os.path.join(ROOT, "docs", "screenshots")
+# Screens taken by a run; tools/screenshots.sh copies them into docs/screenshots for the README.
+SCREENSHOTS = os.environ.get("HALVOREN_SHOTS") or os.path.join(ROOT, "build", "screenshots")
 
 
 def e2e_ready():

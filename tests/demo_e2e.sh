@@ -3,7 +3,8 @@
 # The whole attendance against the demo server: the client built for localhost in BUILD_DIR runs under
 # Wine while headless Chromium plays the technician in the console (tests/e2e/attendance.js).
 # Everything runs in a private network namespace, so the demo server owns port 443 of its own loopback
-# and nothing else on the machine is touched. Screenshots go to docs/screenshots/demo/.
+# and nothing else on the machine is touched. Screenshots go to build/screenshots/demo/ (or
+# $HALVOREN_SHOTS/demo).
 set -uo pipefail
 [ $# -eq 2 ] || { sed -n 2,6p "$0"; exit 2; }
 source "$(dirname "$0")/../tools/common.sh"
@@ -55,7 +56,7 @@ wineserver -p
 wine "$out/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
     > "$run/warm-up.log" 2>&1
 
-shots="$top/docs/screenshots/demo"
+shots="${HALVOREN_SHOTS:-$top/build/screenshots}/demo"
 rm -rf "$shots"
 mkdir -p "$shots"
 HALVOREN_BUILD="$out" HALVOREN_RUN="$run" HALVOREN_SHOTS="$shots" \

@@ -83,12 +83,16 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     posts = [(r["path"], r["body"]) for r in fake.log() if r["method"] == "POST"]
     assert posts == [("/suporte/avulso/api/conta/login", posts[0][1]), (QUEUE, b'{"descricao":""}')], posts
 
-    # A technician takes it: the session view, counting from the service start.
+    # A technician takes it: the session view, counting from the service start, and the conversation.
+    fake.script("GET", "/suporte/api/chat/cliente?formato=texto", 200, [("Content-Type", "text/plain")],
+                "HALVOREN-CHAT/1 77\nTécnico: Olá! Sou a Bia, vou ajudar com a impressora.\n"
+                "Cliente: Ela não imprime desde ontem.\nTécnico: Vou pedir acesso remoto para olhar.\n")
     answer(fake, "GET", QUEUE, 200, {"id": 77, "saldo": 1, "status": "EM_ATENDIMENTO",
                                      "chamado_em": iso(125)})
     assert wait_for(lambda: showing("Chamado #77"), 10), texts()
     assert wait_for(lambda: showing_prefix("Tempo: 00:02:"), 5), texts()
     assert wait_for(lambda: geometry(window_id)[3] == 378, 5)
+    assert wait_for(lambda: not showing_prefix("Chat ") and not showing_prefix("O chat "), 5), texts()
     first = showing_prefix("Tempo: ")
     assert wait_for(lambda: showing_prefix("Tempo: ") != first, 3), "the count does not advance"
     x, y, w, h = geometry(window_id)

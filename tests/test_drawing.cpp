@@ -463,6 +463,19 @@ TEST_CASE("the side bar shows the brand mark and the presence label in its colou
         CHECK(label.right >= 538);
     }
     support_presence = -1;
+    // Every character beyond ASCII that the program draws has a glyph in each font, none a box.
+    const HFONT fonts[] = {small_font, font, strong_font, heading_font, dashboard_font, price_font};
+    for (HFONT f : fonts) {
+        const wchar_t drawn[] = L"●·…ÉÊÚáãçéêíóõú";
+        WORD glyphs[32];
+        HGDIOBJ old = SelectObject(c.dc, f);
+        GetGlyphIndicesW(c.dc, drawn, (int)wcslen(drawn), glyphs, GGI_MARK_NONEXISTING_GLYPHS);
+        SelectObject(c.dc, old);
+        for (int i = 0; drawn[i]; i++) {
+            CAPTURE(i);
+            CHECK(glyphs[i] != 0xFFFF);
+        }
+    }
     CHECK(c.at(0, 200) == side);
     CHECK(c.at(99, h - 1) == side);
     CHECK(c.at(100, 200) == paper);

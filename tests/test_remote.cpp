@@ -424,62 +424,6 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     CHECK((dialog && !IsWindow(dialog) && !consent_window));
 }
 
-// Median and worst of 31 timings, in milliseconds.
-struct timing {
-    double median, worst;
-};
-timing spread(double *ms) {
-    qsort(ms, 31, sizeof *ms, [](const void *x, const void *y) { return *(double *)x < *(double *)y ? -1 : 1; });
-    return {ms[15], ms[30]};
-}
-double now_ms() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / f.QuadPart;
-}
-
-// A benchmark rather than a limit: it writes the figures to the review folder, and fails only when a
-// frame step would not fit in its period at all.
-TEST_CASE("frame step timing") {
-    begin();
-    accepted("mover 160 90\n");
-    double whole[31], capture[31], upload[31], commands[31];
-    // Untimed steps first: the first frame makes the capture objects and the connection.
-    for (int i = 0; i < 5; i++) tick();
-    for (int i = 0; i < 31; i++) {
-        double start = now_ms();
-        tick();
-        whole[i] = now_ms() - start;
-        // The same step in its parts, right after, so both see the same machine: the screen read with
-        // its halftone stretch, the upload with its answer, then the commands that came back.
-        start = now_ms();
-        CHECK(capture_screen());
-        double captured = now_ms();
-        CHECK(remote_call(nullptr, frame_pixels) == 200);
-        double answered = now_ms();
-        apply_commands();
-        capture[i] = captured - start;
-        upload[i] = answered - captured;
-        commands[i] = now_ms() - answered;
-    }
-    CHECK(fake_count() == 5 + 31 * 2);
-    timing step = spread(whole), read = spread(capture), sent = spread(upload), applied = spread(commands);
-    const char *folder = getenv("HALVOREN_REVIEW");
-    char path[512];
-    snprintf(path, sizeof path, "%s/remote-timing.txt", folder ? folder : ".");
-    if (FILE *out = folder ? fopen(path, "a") : nullptr) {
-        fprintf(out,
-                "%d x %d: frame step median %.1f ms (%.1f %% of %d ms), worst %.1f ms; capture and stretch %.1f / "
-                "%.1f ms, upload %.1f / %.1f ms, commands %.2f / %.2f ms\n",
-                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), step.median,
-                step.median * 100 / fast_period, fast_period, step.worst, read.median, read.worst, sent.median,
-                sent.worst, applied.median, applied.worst);
-        fclose(out);
-    }
-    CHECK(step.median < fast_period);
-}
-
 TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-time label") {
     begin();
     // The session view as the queue poll leaves it.

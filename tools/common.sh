@@ -4,7 +4,8 @@
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
-python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates nodejs chromium"
+python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
+ca-certificates nodejs chromium"
 
 install_packages() {
     local missing=()
@@ -66,13 +67,15 @@ start_display() {
 }
 
 # A fresh Wine prefix in unmanaged mode (Wine draws the title bars and moves the focus itself), with
-# Segoe UI mapped to Open Sans so that screenshots resemble Windows.
+# Segoe UI mapped to Open Sans (with the status lines' "●" added, tools/ui_font.py) so that screenshots
+# resemble Windows.
 make_prefix() {
     export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     rm -rf "$WINEPREFIX"
     wineboot -i > /dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" /d "Open Sans" /f > /dev/null 2>&1
+    /usr/bin/python3 "$top/tools/ui_font.py" "$WINEPREFIX/drive_c/windows/Fonts"
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" /d "Suporte Sans" /f > /dev/null 2>&1
     # A crash ends the process at once instead of waiting in Wine's debugger.
     wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f > /dev/null 2>&1
     wineserver -w

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Usage: tools/dev-test.sh BUILD_DIR [CTEST_REGEX] [-- PYTEST_ARGS...]
+#        tools/dev-test.sh BUILD_DIR --run COMMAND...
 # A developer's quick run, isolated from any other run on the machine: it enters a private network
 # namespace (so its fake server owns port 443 of its own loopback), builds the test program in
 # BUILD_DIR, reuses the certificates and the Wine prefix kept there, and runs the CTest cases whose
 # names match CTEST_REGEX (all when empty), then pytest with PYTEST_ARGS when given.
+# With --run it runs COMMAND in that same prepared environment instead (tools/benchmark.sh does).
 # With HALVOREN_STOP_ON_FAILURE set, it stops at the first failing test (the mutation check uses it).
 set -uo pipefail
-[ $# -ge 1 ] || { sed -n 2,6p "$0"; exit 2; }
+[ $# -ge 1 ] || { sed -n 2,9p "$0"; exit 2; }
 if [ -z "${HALVOREN_NETNS:-}" ]; then
     exec env HALVOREN_NETNS=1 unshare -n "$0" "$@"
 fi
@@ -33,6 +35,10 @@ wine "$out/tests/suporte_tests.exe" --no-version --test-case="the brushes have t
     > "$run/warm-up.log" 2>&1
 mkdir -p "$run/review"
 export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out" HALVOREN_REVIEW="Z:$run/review"
+if [ "$regex" = "--run" ]; then
+    "$@"
+    exit $?
+fi
 status=0
 stop=${HALVOREN_STOP_ON_FAILURE:+1}
 (cd "$out" && ctest --output-on-failure --timeout 120 ${stop:+--stop-on-failure} ${regex:+-R "$regex"}) || status=1

@@ -1,14 +1,33 @@
-// Benchmark of the chat poll: what a rebuild of the list costs for conversations of 1 KB, 10 KB and
-// 99,999 bytes (fetch, split, LB_ADDSTRING and measuring), against an unchanged poll that only fetches
-// and compares. The figures go to standard output (ctest -V -R benchmark) and, with HALVOREN_REVIEW set,
-// to chat-benchmark.txt in that folder.
-#include "harness.h"
-#include "fake_client.h"
-#include "../chat/chat.h"
+// Benchmarks, run by tools/benchmark.sh and not by the test suite: what a remote frame step costs
+// (screen read with halftone stretch, upload and answer on loopback, commands), and what a chat poll
+// costs that rebuilds the list (fetch, split, LB_ADDSTRING and measuring) against one that finds the
+// text unchanged. They print their figures; they pass or fail nothing on time.
+#include "../../tests/harness.h"
+#include "../../tests/fake_client.h"
+#include "../../chat/chat.h"
+#include "../../remote/remote.h"
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
+
+double now_ms() {
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1000.0 / f.QuadPart;
+}
+
+// Median and worst of 31 timings, in milliseconds.
+struct timing {
+    double median, worst;
+};
+timing spread(double *ms) {
+    qsort(ms, 31, sizeof *ms,
+          [](const void *x, const void *y) { return *(double *)x < *(double *)y ? -1 : 1; });
+    return {ms[15], ms[30]};
+}
 
 char body[120000];
 
@@ -41,17 +60,51 @@ int make_conversation(int bytes, bool dense) {
     return 20 + n;
 }
 
-double now_ms() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
 } // namespace
 
-TEST_CASE("benchmark: a chat poll that rebuilds the list, and one that finds the text unchanged") {
+TEST_CASE("frame step") {
+    ensure_started();
+    fake_reset();
+    logged = 1;
+    chat_ticket = 42;
+    strcpy(account_token, "tok");
+    strcpy(csrf, "c$1");
+    remote_reset();
+    // An accepted session whose frames are answered with one harmless command.
+    strcpy(remote_id, "p-1");
+    strcpy(approved, "p-1");
+    strcpy(remote_state, "ACEITO");
+    const char frame_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1";
+    fake_script("POST", frame_path, 200, "[]", "mover 160 90\n", 13);
+    double whole[31], capture[31], upload[31], commands[31];
+    // Untimed steps first: the first frame makes the capture objects and the connection.
+    for (int i = 0; i < 5; i++) SendMessageW(window, WM_TIMER, remote_timer, 0);
+    for (int i = 0; i < 31; i++) {
+        double start = now_ms();
+        SendMessageW(window, WM_TIMER, remote_timer, 0);
+        whole[i] = now_ms() - start;
+        // The same step in its parts, right after, so both see the same machine: the screen read with
+        // its halftone stretch, the upload with its answer, then the commands that came back.
+        start = now_ms();
+        CHECK(capture_screen());
+        double captured = now_ms();
+        CHECK(remote_call(nullptr, frame_pixels) == 200);
+        double answered = now_ms();
+        apply_commands();
+        capture[i] = captured - start;
+        upload[i] = answered - captured;
+        commands[i] = now_ms() - answered;
+    }
+    CHECK(fake_count() == 5 + 31 * 2);
+    timing step = spread(whole), read = spread(capture), sent = spread(upload), applied = spread(commands);
+    printf("%d x %d: frame step median %.1f ms (%.1f %% of %d ms), worst %.1f ms; capture and stretch %.1f / "
+           "%.1f ms, upload %.1f / %.1f ms, commands %.2f / %.2f ms\n",
+           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), step.median,
+           step.median * 100 / fast_period, fast_period, step.worst, read.median, read.worst, sent.median,
+           sent.worst, applied.median, applied.worst);
+}
+
+TEST_CASE("chat rebuild") {
     ensure_started();
     fake_reset();
     logged = 1;
@@ -59,12 +112,6 @@ TEST_CASE("benchmark: a chat poll that rebuilds the list, and one that finds the
     strcpy(csrf, account_token);
     chat_ticket = 123;
     ShowWindow(chat_history, SW_SHOW);
-    FILE *report = nullptr;
-    if (const char *folder = getenv("HALVOREN_REVIEW")) {
-        char path[512];
-        snprintf(path, sizeof path, "%s/chat-benchmark.txt", folder);
-        report = fopen(path, "w");
-    }
     struct {
         const char *name;
         int bytes, runs;
@@ -98,14 +145,10 @@ TEST_CASE("benchmark: a chat poll that rebuilds the list, and one that finds the
         // Leave the rows pointing into chat_text, as the list expects.
         chat_split(chat_text);
         char line[160];
-        snprintf(line, sizeof line, "chat poll, %-12s %5d rows: rebuild %7.2f ms, unchanged %6.2f ms, split alone %6.3f ms\n",
+        snprintf(line, sizeof line,
+                 "chat poll, %-12s %5d rows: rebuild %7.2f ms, unchanged %6.2f ms, split alone %6.3f ms\n",
                  s.name, rows, rebuild / s.runs, unchanged / s.runs, split / s.runs);
         fputs(line, stdout);
-        if (report) fputs(line, report);
-        // The poll runs every second; a rebuild has to fit well inside that.
-        CHECK(rebuild / s.runs < 1000);
-        CHECK(unchanged < rebuild);
     }
-    if (report) fclose(report);
     chat_ticket = 0;
 }
