@@ -7,6 +7,7 @@ HALVOREN_CERTS (the fake server's certificates). Without it the end-to-end tests
 
 import os
 import subprocess
+import sys
 import time
 
 import pytest
@@ -15,6 +16,7 @@ from fake import Fake
 
 TITLE = "Halvoren Rezovi v48 - Teste"
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 # Screens taken by a run; tools/screenshots.sh copies them into docs/screenshots for the README.
 SCREENSHOTS = os.environ.get("HALVOREN_SHOTS") or os.path.join(ROOT, "build", "screenshots")
 
@@ -117,8 +119,46 @@ def key(*keys, window_id=None):
     run(args + list(keys))
 
 
+def texts():
+    """Child controls as {id: [(visible, enabled, text), ...]} (static labels share id 0)."""
+    found = {}
+    for line in probe("texts", TITLE).splitlines():
+        parts = line.split(" ", 3)
+        if len(parts) < 3:
+            continue
+        found.setdefault(int(parts[0]), []).append((parts[1] == "visible", parts[2] == "enabled",
+                                                    parts[3] if len(parts) > 3 else ""))
+    return found
+
+
+def showing(text):
+    return any(v and t == text for controls in texts().values() for v, _, t in controls)
+
+
+def showing_prefix(prefix):
+    for controls in texts().values():
+        for v, _, t in controls:
+            if v and t.startswith(prefix):
+                return t
+    return None
+
+
+def click(x, y, times=1):
+    """Clicks at a point of the main window's client area, like a person (times=2: a double click)."""
+    ox, oy = client_origin()
+    run(["xdotool", "mousemove", str(ox + x), str(oy + y), "click", "--repeat", str(times), "--delay", "120", "1"])
+
+
 def type_text(text):
     run(["xdotool", "type", "--delay", "40", text])
+
+
+@pytest.fixture(scope="session")
+def certs(tmp_path_factory):
+    """A fresh test CA and server certificate (server/make_certs.sh) for the server tests."""
+    out = str(tmp_path_factory.mktemp("certs"))
+    subprocess.run([os.path.join(ROOT, "server", "make_certs.sh"), out], check=True, timeout=60)
+    return out
 
 
 @pytest.fixture

@@ -16,7 +16,8 @@ import zlib
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from conftest import ROOT
+
 ASSETS = os.path.join(ROOT, "assets")
 
 BANNERS = ("hero_pixels.bgra", "hero_notebook.bgra", "hero_manutencao.bgra")

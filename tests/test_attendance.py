@@ -5,39 +5,10 @@ import datetime
 import json
 import os
 
-from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, probe, run, screenshot,
-                      type_text, wait_for, wait_painted)
+from conftest import (SCREENSHOTS, TITLE, click, client_origin, geometry, key, pixels, probe, screenshot, showing,
+                      showing_prefix, texts, type_text, wait_for, wait_painted)
 
 QUEUE = "/suporte/avulso/api/conta/atendimento"
-
-
-def texts():
-    """Child controls as {id: [(visible, enabled, text), ...]} (static labels share id 0)."""
-    found = {}
-    for line in probe("texts", TITLE).splitlines():
-        parts = line.split(" ", 3)
-        if len(parts) < 3:
-            continue
-        found.setdefault(int(parts[0]), []).append((parts[1] == "visible", parts[2] == "enabled",
-                                                    parts[3] if len(parts) > 3 else ""))
-    return found
-
-
-def showing(text):
-    return any(v and t == text for controls in texts().values() for v, _, t in controls)
-
-
-def showing_prefix(prefix):
-    for controls in texts().values():
-        for v, _, t in controls:
-            if v and t.startswith(prefix):
-                return t
-    return None
-
-
-def click(x, y, times=1):
-    ox, oy = client_origin()
-    run(["xdotool", "mousemove", str(ox + x), str(oy + y), "click", "--repeat", str(times), "--delay", "120", "1"])
 
 
 def iso(seconds_ago):
@@ -45,6 +16,12 @@ def iso(seconds_ago):
     zone = datetime.timezone(datetime.timedelta(hours=-3))
     t = datetime.datetime.now(zone) - datetime.timedelta(seconds=seconds_ago)
     return t.strftime("%Y-%m-%dT%H:%M:%S") + "-03:00"
+
+
+def history(path):
+    """The pixels of the home tab's last-ticket line."""
+    ox, oy = client_origin()
+    return pixels(screenshot(str(path), ox + 122, oy + 303, 410, 18))
 
 
 def answer(fake, method, path, status, obj, count=None, delay_ms=0):
@@ -66,6 +43,7 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     type_text("segredo1")
     key("Return")
     assert wait_for(lambda: showing("Cada atendimento utiliza 1 crédito."), 10), texts()
+    history_line = history(tmp_path / "history-before.png")
 
     # Request support with a double click on a slow server: the second click came while the request
     # ran and must not land on "Cancelar chamado". The queue answers with the position and the
@@ -81,7 +59,8 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     x, y, w, h = geometry(window_id)
     screenshot(os.path.join(SCREENSHOTS, "fila.png"), x, y, w, h)
     posts = [(r["path"], r["body"]) for r in fake.log() if r["method"] == "POST"]
-    assert posts == [("/suporte/avulso/api/conta/login", posts[0][1]), (QUEUE, b'{"descricao":""}')], posts
+    assert posts == [("/suporte/avulso/api/conta/login", b'{"email":"ana@exemplo.com","senha":"segredo1"}'),
+                     (QUEUE, b'{"descricao":""}')], posts
 
     # A technician takes it: the session view, counting from the service start, and the conversation.
     fake.script("GET", "/suporte/api/chat/cliente?formato=texto", 200, [("Content-Type", "text/plain")],
@@ -110,6 +89,8 @@ def test_sign_in_queue_session_close_and_history(launch, fake, tmp_path):
     key("space")
     assert wait_for(lambda: geometry(window_id)[3] == 404, 10)
     assert wait_for(lambda: showing("Atendimento finalizado."), 5), texts()
+    # The history card now names the ticket instead of "Nenhum chamado encerrado disponível."
+    assert wait_for(lambda: history(tmp_path / "history-after.png") != history_line, 5)
     closes = [r for r in fake.log() if r["path"] == "/suporte/api/finalizar/cliente"]
     assert len(closes) == 1
     assert closes[0]["body"] == b"csrf=tok-e2e&chamado=77"

@@ -9,15 +9,14 @@ import os
 import re
 import ssl
 import subprocess
-import sys
 import time
 import urllib.parse
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from conftest import PYTHON, ROOT
+
 SERVER = os.path.join(ROOT, "server", "demo_server.py")
-PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 ACCOUNT = "/suporte/avulso/api/conta"
 FRAME = bytes(range(256)) * 1800
 DEMO = ("demo@zivavoz.com.br", "demo1234")
@@ -41,13 +40,6 @@ def client_stamp(body, key):
 
 def has_state(body, state):
     return b'"' + state.encode() + b'"' in body
-
-
-@pytest.fixture(scope="module")
-def certs(tmp_path_factory):
-    out = str(tmp_path_factory.mktemp("certs"))
-    subprocess.run([os.path.join(ROOT, "server", "make_certs.sh"), out], check=True, timeout=60)
-    return out
 
 
 class Demo:
@@ -85,7 +77,8 @@ class Demo:
             c.request(method, path, body=None if body is None else json.dumps(body).encode(), headers=h)
             r = c.getresponse()
             data = r.read()
-            if r.getheader("Content-Type", "").startswith("application/json"):
+            self.content_type = r.getheader("Content-Type", "")
+            if self.content_type.startswith("application/json"):
                 data = json.loads(data)
             return r.status, data
         finally:
@@ -402,7 +395,7 @@ def test_presence_follows_the_console_or_the_setting(certs, tmp_path):
 def test_console_serves_its_page_and_guards_its_api(demo):
     for path, kind in (("/", "text/html"), ("/console.css", "text/css"), ("/console.js", "javascript")):
         status, body = demo.console("GET", path)
-        assert status == 200 and body
+        assert status == 200 and body and kind in demo.content_type
     status, page = demo.console("GET", "/")
     assert b'lang="pt-BR"' in page and b"http" not in page.replace(b'http-equiv', b''), "no outside fetches"
     assert b"https://" not in demo.console("GET", "/console.js")[1]

@@ -4,7 +4,6 @@ If the double misbehaves, every client test built on it is meaningless, so
 these exercise it over real TLS with the certificates make_certs.sh makes.
 """
 
-import base64
 import datetime
 import http.client
 import json
@@ -15,27 +14,16 @@ import signal
 import socket
 import ssl
 import subprocess
-import sys
 import threading
 import time
 
 import pytest
 
+from conftest import PYTHON, ROOT, wait_for
 from fake import Fake, FakeError, header_values
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SERVER_DIR = os.path.join(ROOT, "server")
-PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 PRESENCE = "/suporte/avulso/api/presenca"
-
-
-def wait_for(pred, timeout=10.0, step=0.05):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if pred():
-            return True
-        time.sleep(step)
-    return pred()
 
 
 def start_server(certs, tmp):
@@ -81,13 +69,6 @@ class Server:
             return r.status, r.getheaders(), r.read()
         finally:
             c.close()
-
-
-@pytest.fixture(scope="session")
-def certs(tmp_path_factory):
-    out = str(tmp_path_factory.mktemp("certs"))
-    subprocess.run([os.path.join(SERVER_DIR, "make_certs.sh"), out], check=True, timeout=60)
-    return out
 
 
 @pytest.fixture(scope="session")
@@ -277,13 +258,11 @@ def test_delay_holds_answer_but_other_connections_are_served(server):
         result["elapsed"] = time.monotonic() - t0
 
     t = threading.Thread(target=slow, daemon=True)
-    t0 = time.monotonic()
     t.start()
     assert wait_for(lambda: any(e["path"] == "/lento" for e in server.fake.log()), timeout=5)
     status, _, _ = server.request("GET", PRESENCE)
     assert status == 200
     assert t.is_alive(), "delayed answer came back before the other request"
-    assert time.monotonic() - t0 < delay / 1000.0
     t.join(timeout=10)
     assert not t.is_alive()
     assert result["answer"][0] == 200 and result["answer"][2] == b"enfim"
@@ -373,7 +352,6 @@ def test_control_requests_are_not_logged(server):
     assert f.ping()
     f.script("GET", "/a", 200)
     f.log()
-    f.clear_log()
     assert f.log() == []
 
     server.request("GET", "/a")
@@ -516,8 +494,8 @@ def test_trickled_answer_arrives_whole_and_slowly(server):
     status2, _, body2 = server.request("GET", "/t")
     took = time.monotonic() - start
     assert (status, body, status2, body2) == (200, b"abcdef", 200, b"abcdef")
-    # The head alone is some 60 bytes, each 20 ms apart.
-    assert first < 0.5 and took > 0.6
+    # The head alone is some 60 bytes, each 20 ms apart: the trickled answer takes that much longer.
+    assert took > first + 0.6
 
 
 @pytest.mark.parametrize("where", ["header", "body"])
@@ -572,8 +550,13 @@ def test_tls_fault_hits_new_handshakes_and_keeps_the_control_connection(server, 
         assert server.request("GET", PRESENCE)[0] == 200
         # A fault lapses by itself, so a lost control connection can always come back.
         assert tls(cert, ms=300)[0] == 200
-        time.sleep(0.5)
-        assert server.request("GET", PRESENCE)[0] == 200
+
+        def lapsed():
+            try:
+                return server.request("GET", PRESENCE)[0] == 200
+            except (ssl.SSLError, ConnectionError, http.client.HTTPException, OSError):
+                return False
+        assert wait_for(lapsed, timeout=10)
         assert tls("nonsense")[0] == 400
     finally:
         tls("good")
