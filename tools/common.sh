@@ -4,7 +4,8 @@
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
-python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates nodejs chromium"
+python3-pil python3-numpy fonts-open-sans doctest-dev openssl curl ca-certificates nodejs chromium x11vnc
+novnc websockify"
 
 install_packages() {
     local missing=()
