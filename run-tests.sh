@@ -38,7 +38,7 @@ echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== end-to-end and tool tests (pytest)"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
-echo "== demo attendance (the client under Wine, the console in headless Chromium)"
+echo "== demo attendance (./run-demo.sh without a display; noVNC and the console in headless Chromium)"
 "$top/tests/demo_e2e.sh" "$out/test" "$out/demo-e2e" || status=1
 for screen in home credits history session-chat:conversa; do
     [ -f "$run/review/${screen%%:*}.bmp" ] &&

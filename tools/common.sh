@@ -1,11 +1,12 @@
-# Shared by run-tests.sh and run-demo.sh: packages, builds, the test CA, a display and a Wine prefix.
+# Shared by run-tests.sh, run-demo.sh and tools/release.sh: packages, builds, the test CA, a display
+# and a Wine prefix.
 # Sourced, not run.
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
-ca-certificates nodejs chromium"
+ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode"
 
 install_packages() {
     local missing=()

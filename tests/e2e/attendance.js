@@ -1,8 +1,10 @@
 "use strict";
-// A whole attendance against the demo server: the real client under Wine, driven with xdotool, and the
-// technician console in headless Chromium, driven with Playwright. tests/demo_e2e.sh sets it up.
-// Env: DISPLAY, WINEPREFIX, HALVOREN_BUILD (the localhost build), HALVOREN_RUN (this run's folder, with
-// ca.crt and ports.json), HALVOREN_SHOTS (where the screenshots go).
+// A whole attendance against the demo server, started as a newcomer starts it on a machine without a
+// display: ./run-demo.sh, whose two printed addresses are opened in headless Chromium. The client is
+// signed in through the noVNC page and driven with xdotool after that; the technician console is
+// driven with Playwright. tests/demo_e2e.sh sets it up.
+// Env: WINEPREFIX (the run's prefix), HALVOREN_BUILD (the localhost build), HALVOREN_RUN (this run's
+// folder), HALVOREN_SHOTS (where the screenshots go).
 
 const { chromium } = require("playwright-core");
 const { execFileSync, spawn } = require("child_process");
@@ -11,11 +13,12 @@ const https = require("https");
 const path = require("path");
 
 const TITLE = "Halvoren Rezovi v48 - Teste";
+const TOP = path.resolve(__dirname, "..", "..");
 const BUILD = process.env.HALVOREN_BUILD;
 const RUN = process.env.HALVOREN_RUN;
 const SHOTS = process.env.HALVOREN_SHOTS;
-const CA = fs.readFileSync(path.join(RUN, "ca.crt"));
-const CONSOLE = "http://127.0.0.1:" + JSON.parse(fs.readFileSync(path.join(RUN, "ports.json"))).console;
+// Known once run-demo.sh has made its certificates and printed its addresses.
+let CA, CONSOLE, NOVNC;
 const OPENED = path.join(RUN, "opened.txt");
 const DEMO = { email: "demo@zivavoz.com.br", senha: "demo1234" };
 const [SCREEN_W, SCREEN_H] = (process.env.HALVOREN_SCREEN || "1280x800").split("x").map(Number);
@@ -27,14 +30,14 @@ function note(text) {
 
 // --- waiting and processes ---------------------------------------------------------------------
 
-let clientExit; // the client's exit code once it has ended
+let demoExit; // run-demo.sh's exit code once it has ended
 const pause = (ms) => new Promise((done) => setTimeout(done, ms));
 
 async function until(what, predicate, timeout = 20000, step = 200) {
   const end = Date.now() + timeout;
   let last;
   while (Date.now() < end) {
-    if (clientExit !== undefined) throw new Error("the client ended with " + clientExit + " while waiting for " + what);
+    if (demoExit !== undefined) throw new Error("run-demo.sh ended with " + demoExit + " while waiting for " + what);
     try {
       last = await predicate();
       if (last) return last;
@@ -216,23 +219,30 @@ async function main() {
            "--disable-default-apps", "--disable-extensions", "--no-first-run", "--disable-domain-reliability",
            "--disable-client-side-phishing-detection", "--metrics-recording-only", "--disable-breakpad"],
   });
-  let program = null;
+  let demo = null, exited;
   try {
+    // 1. Start-up: ./run-demo.sh on this display-less machine, its addresses, the sign-in card.
+    const log = fs.openSync(path.join(RUN, "run-demo.log"), "w");
+    demo = spawn(path.join(TOP, "run-demo.sh"), [], { stdio: ["ignore", "pipe", log],
+      env: { ...process.env, HALVOREN_DEMO_BUILD: BUILD, HALVOREN_DEMO_RUN: RUN,
+             HALVOREN_OPENED: "Z:" + OPENED.replace(/\//g, "\\") } });
+    let printed = "";
+    demo.stdout.on("data", (d) => { printed += d; fs.writeSync(log, d); });
+    exited = new Promise((done) => demo.on("exit", (code, signal) => {
+      demoExit = code === null ? signal : code;
+      done(demoExit);
+    }));
+    const printedAs = (what, pattern) => until(what, () => (printed.match(pattern) || [])[1], 120000);
+    CONSOLE = await printedAs("the console's address", /Console do técnico: +(http:\S+?)\/?\n/);
+    NOVNC = await printedAs("the program's screen address", /Tela do programa: +(http:\S+)\n/);
+    process.env.DISPLAY = await printedAs("the private display", /on the private display (:\d+)\n/);
+    CA = fs.readFileSync(path.join(RUN, "ca.crt"));
     const page = await browser.newPage({ viewport: { width: 1360, height: 900 } });
     const errors = [];
     page.on("pageerror", (e) => errors.push(e.message));
     await page.goto(CONSOLE + "/");
     await page.locator("#presence-text", { hasText: "Suporte online" }).waitFor({ timeout: 10000 });
     const shootConsole = (name) => page.screenshot({ path: path.join(SHOTS, name + ".png") });
-
-    // 1. Start-up: the sign-in card.
-    const log = fs.openSync(path.join(RUN, "client.log"), "w");
-    program = spawn("wine", [path.join(BUILD, "suporte.exe")], { stdio: ["ignore", log, log], cwd: BUILD,
-      env: { ...process.env, HALVOREN_OPENED: "Z:" + OPENED.replace(/\//g, "\\") } });
-    const exited = new Promise((done) => program.on("exit", (code, signal) => {
-      clientExit = code === null ? signal : code;
-      done(code);
-    }));
     const win = await until("the main window", () => findWindow(TITLE), 30000);
     await until("the window's picture", () => {
       const g = geometry(win);
@@ -244,17 +254,36 @@ async function main() {
     shootConsole("01-console-inicio");
     note("start-up");
 
-    // 2. Sign in with the seeded demo account.
+    // 2. Sign in with the seeded demo account, through the noVNC page in a second tab.
+    const screen = await browser.newPage({ viewport: { width: 1360, height: 900 } });
+    screen.on("pageerror", (e) => errors.push("noVNC: " + e.message));
+    await screen.goto(NOVNC);
+    const canvas = screen.locator("#noVNC_container canvas");
+    // Once connected, the page's canvas holds the whole X screen pixel for pixel, however large it is
+    // shown: the client's window must be lit in it.
+    await until("the client's window in the noVNC page", () => canvas.evaluate((c, [sw, sh, g]) => {
+      if (c.width !== sw || c.height !== sh) return false;
+      const all = c.getContext("2d").getImageData(g.x, g.y, g.w, g.h).data;
+      let on = 0;
+      for (let i = 0; i < all.length; i += 4) if (all[i] + all[i + 1] + all[i + 2] > 60) on++;
+      return on / (g.w * g.h) > 0.6;
+    }, [SCREEN_W, SCREEN_H, geometry(win)]), 20000, 300);
+    await screen.screenshot({ path: path.join(SHOTS, "01-navegador-cliente.png") });
+    const clickInPage = async (x, y) => {
+      const o = origin(), box = await canvas.boundingBox();
+      await screen.mouse.click(box.x + (o.x + x + 0.5) * box.width / SCREEN_W,
+                               box.y + (o.y + y + 0.5) * box.height / SCREEN_H);
+    };
     // Keys typed while the window is still taking the focus can be lost: each field is clicked
     // and emptied first, and a second try follows a lost one (after the warning an empty field brings).
     for (let attempt = 1; ; attempt++) {
       for (const [x, y, text] of [[131 + 196, 218 + 9, DEMO.email], [131 + 163, 263 + 9, DEMO.senha]]) {
-        click(x, y);
-        key("End");
-        run("xdotool", ["key", "--repeat", "60", "--delay", "5", "BackSpace"]);
-        type(text);
+        await clickInPage(x, y);
+        await screen.keyboard.press("End");
+        for (let i = 0; i < 60; i++) await screen.keyboard.press("Backspace");
+        await screen.keyboard.type(text, { delay: 40 });
       }
-      key("Return");
+      await screen.keyboard.press("Enter");
       try {
         await until("the signed-in home", () => showing("Cada atendimento utiliza 1 crédito."), 10000);
         break;
@@ -267,6 +296,7 @@ async function main() {
     }
     await page.locator("#atividade", { hasText: "Entrada na conta: " + DEMO.email }).waitFor({ timeout: 5000 });
     shootClient("02-cliente-conectado");
+    await screen.close();
     note("signed in");
 
     // Buy a credit: the checkout link goes to the browser; the console confirms the payment.
@@ -449,12 +479,14 @@ async function main() {
     await shootConsole("12-console-concluido");
     note("closed");
 
-    if (errors.length) throw new Error("the console page threw: " + errors.join("; "));
+    if (errors.length) throw new Error("a page threw: " + errors.join("; "));
+    // Closing the window ends the demo with the program's exit code, and its servers end with it.
     key("alt+F4");
-    const code = await Promise.race([exited, pause(20000).then(() => "still running")]);
-    if (code !== 0) throw new Error("the client ended with " + code);
-    program = null;
-    await api("POST", "/suporte/avulso/api/conta/atendimento/cancelar", { id: (await queueOf(second)).id }, second);
+    const code = await Promise.race([exited, pause(60000).then(() => "still running")]);
+    if (code !== 0) throw new Error("run-demo.sh ended with " + code);
+    demo = null;
+    for (const address of [CONSOLE, NOVNC])
+      if (await fetch(address).then(() => true, () => false)) throw new Error(address + " still answers");
     note("passed");
   } catch (e) {
     // The screen as it was, before the client is stopped.
@@ -464,7 +496,10 @@ async function main() {
     } catch (_) { /* no display left */ }
     throw e;
   } finally {
-    if (program) program.kill();
+    if (demo) {
+      demo.kill();
+      await Promise.race([exited, pause(30000)]);
+    }
     await browser.close();
   }
 }
