@@ -91,38 +91,11 @@ bool shows_text(const canvas &c, RECT r, const wchar_t *text, HFONT f, unsigned 
     return true;
 }
 
-void client_size(int *w, int *h) {
-    RECT r;
-    GetClientRect(window, &r);
-    *w = r.right;
-    *h = r.bottom;
-}
-
 void signed_out() {
     logged = 0;
     chat_ticket = 0;
     dashboard_tab = 0;
     account_screen(0);
-    flush_events(20);
-}
-
-// The window as a successful sign-in leaves it.
-void signed_in(int tab) {
-    logged = 1;
-    chat_ticket = 0;
-    account_waiting = 0;
-    dashboard_tab = tab;
-    SetWindowTextW(banner_cta, L"Comprar créditos");
-    SetWindowTextW(action, L"Solicitar suporte");
-    HWND form[] = {user_label, pass_label, loginName, loginPass, eye, account_switch};
-    for (HWND w : form) ShowWindow(w, SW_HIDE);
-    place(info, 122, 175, 245, 19);
-    place(description_hint, 122, 192, 240, 18);
-    place(problem, 126, 210, 235, 22);
-    place(action, 122, 238, 245, 20);
-    place(buy_button, 395, 238, 136, 20);
-    dashboard_show();
-    flush_events(20);
 }
 
 } // namespace
@@ -191,8 +164,7 @@ TEST_CASE("text is drawn on one line, vertically centred, with the alignment ask
 
 TEST_CASE("edit fields get a rounded frame only while visible, the chat input a light one") {
     ensure_started();
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     RECT all = {0, 0, w, h};
     FillRect(c.dc, &all, side_brush);
@@ -267,7 +239,6 @@ TEST_CASE("the selected tab is a red pill that darkens when pressed and disabled
 }
 
 TEST_CASE("the 5-credit package button is filled red while the others are red outlines") {
-    ensure_started();
     signed_in(1);
     RECT all = {0, 0, 131, 27};
     drawn five(package_buttons[2]);
@@ -352,10 +323,10 @@ TEST_CASE("the eye is a light button whose icon is struck through only while the
     // Text is never drawn on the eye.
     CHECK(count(hidden, all, dark) == 0);
 
-    SendMessageW(window, WM_COMMAND, 2, 0);
+    command(2);
     REQUIRE(visible == 1);
     drawn shown(eye);
-    SendMessageW(window, WM_COMMAND, 2, 0);
+    command(2);
     REQUIRE(visible == 0);
     RECT struck = ink(shown, inside, header);
     CHECK(struck.left == 18);
@@ -444,8 +415,7 @@ TEST_CASE("the session header carries the brand mark and the status badge is a t
 TEST_CASE("the side bar shows the brand mark and the presence label in its colour") {
     ensure_started();
     signed_out();
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     struct {
         int presence;
@@ -492,8 +462,7 @@ TEST_CASE("the side bar shows the brand mark and the presence label in its colou
 TEST_CASE("the sign-in card frames the e-mail field only while that field is shown") {
     ensure_started();
     signed_out();
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     paint_window(c.dc);
     CHECK(shows_text(c, {112, 9, 378, 30}, L"Central do cliente", dashboard_font, dark, paper, DT_LEFT));
@@ -513,7 +482,6 @@ TEST_CASE("the sign-in card frames the e-mail field only while that field is sho
 
     // At the code-confirmation stage the e-mail field is hidden and its frame goes with it.
     account_screen(2);
-    flush_events(20);
     REQUIRE(!IsWindowVisible(loginName));
     paint_window(c.dc);
     CHECK(count(c, {124, 215, 531, 239}, border) == 0);
@@ -524,10 +492,8 @@ TEST_CASE("the sign-in card frames the e-mail field only while that field is sho
 }
 
 TEST_CASE("the signed-in home tab shows the cards, the balance and the last ticket") {
-    ensure_started();
     signed_in(0);
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     struct {
         int known, balance;
@@ -579,8 +545,7 @@ TEST_CASE("the signed-in home tab shows the cards, the balance and the last tick
 
 TEST_CASE("the history texts name the last ticket as cancelled or concluded on both tabs") {
     ensure_started();
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     struct {
         int ticket, cancelled;
@@ -625,12 +590,10 @@ TEST_CASE("the history texts name the last ticket as cancelled or concluded on b
 }
 
 TEST_CASE("the credits tab shows three package cards with the best-cost badge on the last") {
-    ensure_started();
     signed_in(1);
     balance_known = 1;
     account_balance = 1;
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     paint_window(c.dc);
     CHECK(shows_text(c, {112, 9, 403, 30}, L"Comprar créditos", dashboard_font, dark, paper, DT_LEFT));
@@ -679,13 +642,11 @@ TEST_CASE("the credits tab shows three package cards with the best-cost badge on
 }
 
 TEST_CASE("a ticket session view is plain white with frames only round the visible fields") {
-    ensure_started();
     signed_in(0);
     chat_ticket = 77;
     dashboard_show();
     ShowWindow(chat_input, SW_SHOW);
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     paint_window(c.dc);
     // The only non-white pixels are the chat input's frame, 24..423 x 303..340.
@@ -718,8 +679,7 @@ TEST_CASE("a ticket session view is plain white with frames only round the visib
 
 TEST_CASE("painting the window and every control creates no GDI objects") {
     ensure_started();
-    int w, h;
-    client_size(&w, &h);
+    const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
     HWND controls[] = {login_header, eye, action, account_switch, status_badge, chat_send, ticket_action, banner,
                        buy_button, disconnect_button, banner_cta, navigation[0], navigation[1], navigation[2],
@@ -770,16 +730,15 @@ TEST_CASE("after a stage change the eye on the screen is uncrossed again with it
     int w = r.right - r.left, h = r.bottom - r.top;
     canvas before(567, 375), after(567, 375);
     render_window(before);
-    SendMessageW(window, WM_COMMAND, 2, 0);
+    command(2);
     REQUIRE(visible == 1);
     canvas crossed(567, 375);
     render_window(crossed);
     // The stage switch repaints the eye itself: only an update of the window follows, as in the loop.
-    SendMessageW(window, WM_COMMAND, 20, 0);
+    command(20);
     REQUIRE(account_stage == 1);
     UpdateWindow(window);
-    flush_events(60);
-    read_screen(after);
+    settled_screen(after);
     int differs_crossed = 0, differs_before = 0;
     for (int y = r.top; y < r.top + h; y++)
         for (int x = r.left; x < r.left + w; x++) {
@@ -792,7 +751,7 @@ TEST_CASE("after a stage change the eye on the screen is uncrossed again with it
     GetWindowTextW(eye, caption, 32);
     CHECK(wcscmp(caption, L"Mostrar senha") == 0);
     review(after, "eye_after_stage_change");
-    SendMessageW(window, WM_COMMAND, 20, 0);
+    command(20);
 }
 
 TEST_CASE("the sign-in dashboard on each banner slide and every owner-drawn kind are saved for review") {

@@ -3,22 +3,6 @@
 #include "harness.h"
 #include <string.h>
 
-namespace {
-
-LRESULT command(int id, int notification = BN_CLICKED) {
-    return SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
-}
-
-LRESULT tick(int id) { return SendMessageW(window, WM_TIMER, id, 0); }
-
-void sign_in_for_test() {
-    logged = 1;
-    dashboard_show();
-    flush_events(30);
-}
-
-} // namespace
-
 TEST_CASE("any button notification acts like a click") {
     ensure_started();
     CHECK(command(2, BN_DOUBLECLICKED) == 0);
@@ -48,8 +32,7 @@ TEST_CASE("before sign-in the tabs and the banner button only focus the form") {
 }
 
 TEST_CASE("the banner button after sign-in opens credits only from the home tab and never while busy") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     busy = 1;
     CHECK(command(36) == 0);
     CHECK(dashboard_tab == 0);
@@ -137,8 +120,7 @@ TEST_CASE("the banner tick advances the slide and repaints only a visible banner
 }
 
 TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 and 6 go on") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     chat_ticket = 77;
     static int banner_before;
     banner_before = banner_index;
@@ -175,12 +157,10 @@ TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 
 }
 
 TEST_CASE("the close-ticket command without a session asks nothing") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     chat_ticket = 0;
     inside_box box([](HWND) { FAIL("no box expected"); }, IDNO);
     command(7);
-    flush_events(150);
     CHECK(inside_box::ran == 0);
     CHECK(busy == 0);
 }

@@ -3,15 +3,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
-
-void answer(const char *text) {
-    memset(response, 0, 64);
-    strcpy(response, text);
-}
-
-} // namespace
-
 TEST_CASE("field percent-encodes everything but letters, digits and - . _") {
     char f[512] = "";
     field(f, sizeof f, "mensagem", "a b~c&d=e.f-g_h/ç");
@@ -65,66 +56,66 @@ TEST_CASE("account_json cuts at 4096 bytes and always terminates") {
 
 TEST_CASE("account_value reads a complete quoted value after spaces, tabs and colons") {
     char out[64];
-    answer("{\"token\" : \"abc\"}");
+    set_response("{\"token\" : \"abc\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "abc") == 0);
     strcpy(out, "kept");
-    answer("{\"token\":null}");
+    set_response("{\"token\":null}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
-    answer("{\"token\":\"\"}");
+    set_response("{\"token\":\"\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(out[0] == 0);
-    answer("{\"token\":\t:\"x\"}");
+    set_response("{\"token\":\t:\"x\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 1);
-    answer("{\"token\":\n\"x\"}");
+    set_response("{\"token\":\n\"x\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     strcpy(out, "kept");
-    answer("{\"other\":1}");
+    set_response("{\"other\":1}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
     // Escapes are not interpreted: an escaped quote ends the value.
-    answer("{\"link\":\"ab\\\"cd\"}");
+    set_response("{\"link\":\"ab\\\"cd\"}");
     CHECK(account_value("\"link\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "ab\\") == 0);
     // The first occurrence wins, even where the quoted word is another member's value.
-    answer("{\"tipo\":\"token\",\"token\":\"real\"}");
+    set_response("{\"tipo\":\"token\",\"token\":\"real\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
 }
 
 TEST_CASE("account_value refuses over-long and unterminated values") {
     char out[8];
-    answer("{\"desafio\":\"1234567\"}");
+    set_response("{\"desafio\":\"1234567\"}");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "1234567") == 0);
-    answer("{\"desafio\":\"12345678\"}");
+    set_response("{\"desafio\":\"12345678\"}");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "1234567") == 0);
-    answer("{\"desafio\":\"abc");
+    set_response("{\"desafio\":\"abc");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "abc") == 0);
 }
 
 TEST_CASE("json_int reads at most nine digits after spaces and colons only") {
-    answer("{\"saldo\": 12}");
+    set_response("{\"saldo\": 12}");
     CHECK(json_int("\"saldo\"") == 12);
-    answer("{\"saldo\":\t12}");
+    set_response("{\"saldo\":\t12}");
     CHECK(json_int("\"saldo\"") == 0);
-    answer("{\"posicao\":-3}");
+    set_response("{\"posicao\":-3}");
     CHECK(json_int("\"posicao\"") == 0);
-    answer("{\"id\":1234567890}");
+    set_response("{\"id\":1234567890}");
     CHECK(json_int("\"id\"") == 123456789);
-    answer("{\"id\":999999999}");
+    set_response("{\"id\":999999999}");
     CHECK(json_int("\"id\"") == 999999999);
-    answer("{\"online\":true}");
+    set_response("{\"online\":true}");
     CHECK(json_int("\"online\"") == 0);
-    answer("{\"id\":\"5\"}");
+    set_response("{\"id\":\"5\"}");
     CHECK(json_int("\"id\"") == 0);
-    answer("{}");
+    set_response("{}");
     CHECK(json_int("\"id\"") == 0);
-    answer("{\"ticket_id\":1,\"id\":2}");
+    set_response("{\"ticket_id\":1,\"id\":2}");
     CHECK(json_int("\"id\"") == 2);
-    answer("{\"campo\":\"id\",\"id\":3}");
+    set_response("{\"campo\":\"id\",\"id\":3}");
     CHECK(json_int("\"id\"") == 0);
 }
 
