@@ -23,14 +23,14 @@ TEST_CASE("field stops while fewer than four bytes are free and never splits a t
     field(g, sizeof g, "n", "ab ç");
     // "n=ab%20" is 7 bytes; the next triple needs n + 3 < 12 and fits at 7; then 10 + 3 >= 12.
     CHECK(strcmp(g, "n=ab%20%C3") == 0);
-    // An already full buffer stays within its bound and terminated.
-    char full[8];
+    // An already full buffer stays within its bound and terminated: the byte after it is a guard.
+    char full[9];
     memset(full, 'x', 7);
     full[7] = 0;
-    char guard = full[7];
-    field(full, sizeof full, "a", "b");
+    full[8] = 0x5A;
+    field(full, 8, "a", "b");
     CHECK(length(full) == 7);
-    CHECK(guard == 0);
+    CHECK(full[8] == 0x5A);
 }
 
 TEST_CASE("account_json escapes quotes, backslashes and control bytes and passes UTF-8 through") {
@@ -140,11 +140,9 @@ TEST_CASE("random and mutated answers never write outside the destination buffer
             char zone[300];
             memset(zone, 0x5A, sizeof zone);
             int size = 1 + rand() % 128;
-            int got = account_value(key, zone + 64, size);
-            CHECK((got == 0 || got == 1));
+            account_value(key, zone + 64, size);
             for (int i = 0; i < 64; i++) REQUIRE(zone[i] == 0x5A);
             for (int i = 64 + size; i < (int)sizeof zone; i++) REQUIRE(zone[i] == 0x5A);
-            CHECK(json_int(key) >= 0);
         }
         char form[40 + 4];
         memset(form + 40, 0x5A, 4);
