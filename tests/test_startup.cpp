@@ -207,8 +207,13 @@ TEST_CASE("timers 6 and 7 run from start-up and the others do not") {
 }
 
 TEST_CASE("start-up asks once for the support presence and opens the connection") {
+    // The process has not started the window yet, so the log holds start-up's requests alone.
+    fake_reset();
     ensure_started();
     CHECK(connection != nullptr);
-    // The fake server answers online; without a server the value stays unavailable.
-    CHECK((support_presence == 1 || support_presence == -1));
+    const char *log = request_log();
+    CHECK(fake_count() == 1);
+    CHECK(strncmp(log, "GET /suporte/avulso/api/presenca\r\n", 34) == 0);
+    // The fake server answers online.
+    CHECK(support_presence == 1);
 }
