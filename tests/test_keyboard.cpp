@@ -128,5 +128,9 @@ TEST_CASE("after sign-in Tab walks the dashboard ring and a stranger starts at t
     CHECK(GetFocus() == buy_button);
     set_shift(0);
     // Enter in the description is not intercepted, so it inserts a line break.
+    SetWindowTextW(problem, L"a");
+    SendMessageW(problem, EM_SETSEL, 1, 1);
     CHECK(key_down(problem, VK_RETURN) == 0);
+    flush_events();
+    CHECK(says(problem, L"a\r\n"));
 }
