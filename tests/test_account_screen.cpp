@@ -31,6 +31,8 @@ TEST_CASE("each stage relabels the form, resets the password and focuses its fir
         SetWindowTextW(loginPass, L"segredo");
         command(2);
         REQUIRE(visible == 1);
+        // Nothing pending before the change, so a repaint asked for shows.
+        ValidateRect(eye, nullptr);
         account_screen(s.stage);
         CHECK(account_stage == s.stage);
         CHECK(says(pass_label, s.label));
