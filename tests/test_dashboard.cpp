@@ -184,6 +184,7 @@ TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
     sign_in("{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
     refresh_support_presence();
     flush_events();
+    int before = fake_count();
     ValidateRect(window, nullptr);
     text_writes = 0;
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_texts, nullptr, GetCurrentThreadId());
@@ -198,6 +199,8 @@ TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
     }
     UnhookWindowsHookEx(hook);
     MESSAGE("steady minute: ", text_writes, " text writes, ", repaints, " repaints");
+    // Every poll ran and asked the server.
+    CHECK(fake_count() == before + 20 + 12);
     CHECK(text_writes == 0);
     CHECK(repaints == 0);
 }
