@@ -8,7 +8,6 @@
 #include "guards.h"
 #include "../chat/chat.h"
 #include "../remote/remote.h"
-#include <psapi.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -151,7 +150,6 @@ void inject(const state &s, int fault) {
 
 // ---- timed handlers ----
 
-enum { margin = 1500 };
 int slow_calls, longest;
 
 void timed(UINT message, WPARAM w, int bound) {
@@ -161,7 +159,8 @@ void timed(UINT message, WPARAM w, int bound) {
     KillTimer(nullptr, box_timer);
     int took = (int)(GetTickCount() - start);
     if (took > longest) longest = took;
-    if (took > bound + margin) {
+    // A generous hang guard over the bound: the machine may be busy with other runs.
+    if (took > bound * 3 / 2 + 2000) {
         slow_calls++;
         MESSAGE("handler took " << took << " ms, bound " << bound);
     }
@@ -363,21 +362,6 @@ const int state_count = sizeof states / sizeof states[0];
 
 // ---- one row of the table ----
 
-struct usage {
-    DWORD gdi, user, handles;
-    SIZE_T memory;
-};
-usage measure() {
-    usage u = {GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
-               0, 0};
-    GetProcessHandleCount(GetCurrentProcess(), &u.handles);
-    PROCESS_MEMORY_COUNTERS_EX m = {};
-    m.cb = sizeof m;
-    K32GetProcessMemoryInfo(GetCurrentProcess(), (PROCESS_MEMORY_COUNTERS *)&m, sizeof m);
-    u.memory = m.PrivateUsage;
-    return u;
-}
-
 // The checks that hold after every case, fault lifted or not.
 int rules_hold(const state &s, const char *when) {
     char broken[400];
@@ -422,7 +406,12 @@ int run_cell(const state &s, int fault) {
     say_normal(s);
     s.drive(-1);
     s.drive(-1);
-    int back = s.matches() || (s.enter == enter_stream && stream_ended_cleanly());
+    int back = s.matches();
+    // A fault may end the remote session: then cleanly, and a new session must stream again.
+    if (!back && s.enter == enter_stream && stream_ended_cleanly()) {
+        s.enter();
+        back = s.matches();
+    }
     if (!back) { ok = 0; MESSAGE(doctest::String(s.name) << " " << doctest::String(fault_names[fault]) << ": screen did not come back"); }
     ok &= rules_hold(s, "after lifting");
     return ok;
@@ -435,6 +424,11 @@ void results_path(char *out, int size, const char *name) {
 
 void run_row(int index) {
     ensure_started();
+    // A row that fails before its end leaves no result from an earlier run behind.
+    char file[300], name[40];
+    snprintf(name, sizeof name, "campaign-%d.txt", index);
+    results_path(file, sizeof file, name);
+    DeleteFileA(file);
     if (!real_set_timer) {
         real_set_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_timer);
         swap_import("user32.dll", "SendInput", (void *)record_input);
@@ -447,7 +441,6 @@ void run_row(int index) {
     char row[400];
     snprintf(row, sizeof row, "%s", s.name);
     int passed = 0;
-    usage start = {};
     int windows_before = 0;
     DWORD began = GetTickCount();
     for (int f = 0; f < fault_count; f++) {
@@ -455,10 +448,10 @@ void run_row(int index) {
         CHECK_MESSAGE(ok, doctest::String(s.name) << " x " << doctest::String(fault_names[f]));
         passed += ok;
         strcat(row, ok ? "|pass" : "|FAIL");
-        // Measured after the first case, once every lasting object (capture, dialog class) exists.
+        // Counted from after the first case, once every lasting object (dialog class, connections)
+        // exists, and from a clean start: what a session holds is let go first.
         if (f == 0) {
-            start = measure();
-            // Wine answers 0 for GetGuiResources: the program's own GDI calls are counted instead.
+            remote_reset();
             gdi_calls.made = gdi_calls.deleted = handle_calls.made = handle_calls.deleted = 0;
             count_gdi_calls(1);
             count_handle_calls(1);
@@ -479,26 +472,20 @@ void run_row(int index) {
     count_gdi_calls(0);
     count_handle_calls(0);
     int live = gdi_calls.made - gdi_calls.deleted, open_handles = handle_calls.made - handle_calls.deleted;
-    usage end = measure();
-    MESSAGE(doctest::String(s.name) << ": gdi " << start.gdi << "->" << end.gdi << " user " << start.user << "->" << end.user
-                   << " handles " << start.handles << "->" << end.handles << " private bytes " << start.memory
-                   << "->" << end.memory << ", longest handler " << longest << " ms, "
-                   << (GetTickCount() - began) << " ms");
+    MESSAGE(doctest::String(s.name) << ": longest handler " << longest << " ms, " << (GetTickCount() - began) << " ms");
     MESSAGE(doctest::String(s.name) << ": GDI objects made " << gdi_calls.made << ", deleted " << gdi_calls.deleted);
     MESSAGE(doctest::String(s.name) << ": screen DCs and requests opened " << handle_calls.made
                                     << ", closed " << handle_calls.deleted);
-    CHECK(live <= 0);
-    if (open_handles > 0)
+    CHECK(live == 0);
+    // Memory DCs are deleted as DCs, and every screen DC is released.
+    CHECK(gdi_calls.by_kind[9] == gdi_calls.by_kind[19]);
+    CHECK(handle_calls.by_kind[26] == handle_calls.by_kind[27]);
+    if (open_handles)
         for (int k = 24; k < 32; k++) MESSAGE("handle kind ", k, ": ", handle_calls.by_kind[k]);
-    CHECK(open_handles <= 0);
+    CHECK(open_handles == 0);
+    // Objects are counted through the imports, not by GetGuiResources, GetProcessHandleCount or the
+    // private bytes, which all answer 0 under Wine.
     CHECK(thread_windows() <= windows_before);
-    CHECK(end.gdi <= start.gdi);
-    CHECK(end.user <= start.user);
-    CHECK(end.handles <= start.handles + 4);
-    CHECK(end.memory <= start.memory + 4 * 1024 * 1024);
-    char file[300], name[40];
-    snprintf(name, sizeof name, "campaign-%d.txt", index);
-    results_path(file, sizeof file, name);
     FILE *f = fopen(file, "w");
     REQUIRE(f);
     fprintf(f, "%s|%d\n", row, passed);
@@ -533,6 +520,8 @@ TEST_CASE("campaign: the states x faults table") {
         char row[600] = "";
         fgets(row, sizeof row, f);
         fclose(f);
+        // Read once: a later table needs rows written by its own run.
+        DeleteFileA(file);
         rows++;
         char *field = strtok(row, "|\n");
         snprintf(line, sizeof line, "%-34s", field ? field : "?");
