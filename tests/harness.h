@@ -94,9 +94,9 @@ inline SIZE window_size() {
     return {r.right - r.left, r.bottom - r.top};
 }
 
-inline SIZE client_size() {
+inline SIZE client_size(HWND w = window) {
     RECT r;
-    GetClientRect(window, &r);
+    GetClientRect(w, &r);
     return {r.right, r.bottom};
 }
 

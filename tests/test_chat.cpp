@@ -638,9 +638,7 @@ TEST_CASE("rows are as high as their wrapped text plus 40 and items without a ro
 
 TEST_CASE("the technician's bubbles sit on the left and the customer's on the right, each under its caption") {
     ensure_started();
-    RECT list;
-    GetClientRect(chat_history, &list);
-    const int w = list.right, h = 60;
+    const int w = client_size(chat_history).cx, h = 60;
     canvas c(w, 2 * h);
     chat_row technician = {L"Olá", 3, 0}, customer = {L"Oi", 2, 1};
     draw_row(c, &technician, 0, h);
@@ -737,9 +735,7 @@ TEST_CASE("a conversation in the session view, as the customer sees it") {
     REQUIRE(rows_shown() == 4);
     REQUIRE(IsWindowEnabled(chat_send));
     SetWindowTextW(chat_input, L"Já aceitei o pedido.");
-    RECT client;
-    GetClientRect(window, &client);
-    canvas c(client.right, client.bottom);
+    canvas c(client_size().cx, client_size().cy);
     render_window(c);
     review(c, "session-chat");
     // The list shows the end of the conversation: the last bubble is the customer's, on the right.
@@ -760,9 +756,7 @@ TEST_CASE("a conversation in the session view, as the customer sees it") {
     int rows = rows_shown(), total = 0;
     REQUIRE(rows == 7);
     for (int i = 0; i < rows; i++) total += (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0);
-    RECT inside;
-    GetClientRect(chat_history, &inside);
-    canvas all(inside.right, total);
+    canvas all(client_size(chat_history).cx, total);
     // Each bubble on its writer's side: the technician's two rows, the customer's two, the
     // technician's seven lines as six and one, then the customer's last.
     const int sides[7] = {0, 0, 1, 1, 0, 0, 1};

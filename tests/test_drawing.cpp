@@ -30,19 +30,9 @@ DRAWITEMSTRUCT item_for(HWND c, HDC dc, UINT state = 0) {
 
 // A canvas of the control's size with the control drawn into it.
 struct drawn : canvas {
-    drawn(HWND c, UINT state = 0) : canvas(width_of(c), height_of(c)) {
+    drawn(HWND c, UINT state = 0) : canvas(client_size(c).cx, client_size(c).cy) {
         DRAWITEMSTRUCT d = item_for(c, dc, state);
         draw_control(&d);
-    }
-    static int width_of(HWND c) {
-        RECT r;
-        GetClientRect(c, &r);
-        return r.right;
-    }
-    static int height_of(HWND c) {
-        RECT r;
-        GetClientRect(c, &r);
-        return r.bottom;
     }
 };
 
@@ -474,8 +464,7 @@ TEST_CASE("the side bar shows the brand mark and the presence label in its colou
 TEST_CASE("the sign-in card frames the e-mail field only while that field is shown") {
     ensure_started();
     signed_out();
-    const int w = client_size().cx, h = client_size().cy;
-    canvas c(w, h);
+    canvas c(client_size().cx, client_size().cy);
     paint_window(c.dc);
     CHECK(shows_text(c, {112, 9, 378, 30}, L"Central do cliente", dashboard_font, dark, paper, DT_LEFT));
     CHECK(shows_text(c, {124, 151, 530, 175}, L"Acesse sua conta", heading_font, dark, paper, DT_LEFT));
@@ -505,8 +494,7 @@ TEST_CASE("the sign-in card frames the e-mail field only while that field is sho
 
 TEST_CASE("the signed-in home tab shows the cards, the balance and the last ticket") {
     signed_in(0);
-    const int w = client_size().cx, h = client_size().cy;
-    canvas c(w, h);
+    canvas c(client_size().cx, client_size().cy);
     struct {
         int known, balance;
         const wchar_t *text;
@@ -563,8 +551,7 @@ TEST_CASE("the signed-in home tab shows the cards, the balance and the last tick
 
 TEST_CASE("the history texts name the last ticket as cancelled or concluded on both tabs") {
     ensure_started();
-    const int w = client_size().cx, h = client_size().cy;
-    canvas c(w, h);
+    canvas c(client_size().cx, client_size().cy);
     struct {
         int ticket, cancelled;
         const wchar_t *text;
@@ -611,8 +598,7 @@ TEST_CASE("the credits tab shows three package cards with the best-cost badge on
     signed_in(1);
     balance_known = 1;
     account_balance = 1;
-    const int w = client_size().cx, h = client_size().cy;
-    canvas c(w, h);
+    canvas c(client_size().cx, client_size().cy);
     paint_window(c.dc);
     CHECK(shows_text(c, {112, 9, 403, 30}, L"Comprar créditos", dashboard_font, dark, paper, DT_LEFT));
     CHECK(shows_text(c, {112, 32, 403, 46}, L"Cada crédito vale 1 atendimento remoto.", font, muted, paper,
@@ -702,8 +688,7 @@ TEST_CASE("a ticket session view is plain white with frames only round the visib
 
 TEST_CASE("painting the window and every control creates no GDI objects") {
     ensure_started();
-    const int w = client_size().cx, h = client_size().cy;
-    canvas c(w, h);
+    canvas c(client_size().cx, client_size().cy);
     HWND controls[] = {login_header, eye, action, account_switch, status_badge, chat_send, ticket_action, banner,
                        buy_button, disconnect_button, banner_cta, navigation[0], navigation[1], navigation[2],
                        package_buttons[0], package_buttons[1], package_buttons[2]};
