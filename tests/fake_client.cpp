@@ -69,6 +69,13 @@ void fake_script(const char *method, const char *path, int status, const char *h
     free(json);
 }
 
+void script(const char *method, const char *path, int status, const char *body, int n, const char *type,
+            int count, int delay_ms, int close) {
+    char headers[128] = "[]";
+    if (type) snprintf(headers, sizeof headers, "[[\"Content-Type\", \"%s\"]]", type);
+    fake_script(method, path, status, headers, body, n < 0 ? (int)strlen(body) : n, delay_ms, close, count);
+}
+
 int fake_last(char *out, int size) { return control(L"GET", L"/__fake/last", "", 0, out, size); }
 
 int fake_log(char *out, int size) { return control(L"GET", L"/__fake/raw", "", 0, out, size); }

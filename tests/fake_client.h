@@ -9,6 +9,9 @@ void fake_reset();
 // [name, value] pairs, e.g. "[[\"Location\", \"/x\"]]".
 void fake_script(const char *method, const char *path, int status, const char *headers, const void *body,
                  int body_length, int delay_ms = 0, int close = 0, int count = 0);
+// The same for a body given as text (or as n bytes), sent with that content type (none when null).
+void script(const char *method, const char *path, int status, const char *body, int n = -1,
+            const char *type = "application/json", int count = 0, int delay_ms = 0, int close = 0);
 // The latest logged request as raw bytes (request line, headers, blank line, body); its length, or -1.
 int fake_last(char *out, int size);
 // Every logged request in arrival order, each as fake_last gives it; the length, or -1.

@@ -1,8 +1,10 @@
 // What the in-process tests share: building the window once per process, letting the queue settle,
-// rendering into a DIB and sending keys through the program's own loop.
+// rendering into a DIB, sending keys and commands through the program's own paths, scripting the fake
+// server and reading back what it was sent.
 #pragma once
 
 #include <doctest/doctest.h>
+#include "fake_client.h"
 #include "../shell/shell.h"
 #include "../accounts/accounts.h"
 #include "../dashboard/dashboard.h"
@@ -12,15 +14,32 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Wine's flush_events: deliver what is queued, bounded in time, instead of sleeping.
-inline void flush_events(int ms = 100) {
+inline void pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) loop_message(&m);
+}
+
+// Delivers what is queued until the queue stays empty for a moment, at most ms in all, instead of sleeping.
+inline void flush_events(int ms = 1000) {
     DWORD end = GetTickCount() + ms;
     for (;;) {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) loop_message(&m);
+        pump();
         int left = (int)(end - GetTickCount());
-        if (left <= 0) break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, left, QS_ALLINPUT);
+        if (left <= 0 || MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 20 ? left : 20, QS_ALLINPUT) ==
+                             WAIT_TIMEOUT)
+            return;
+    }
+}
+
+// Delivers messages until done() holds, at most ms; whether it came to hold.
+template <typename F> bool wait_until(F done, int ms = 5000) {
+    DWORD end = GetTickCount() + ms;
+    for (;;) {
+        pump();
+        if (done()) return true;
+        int left = (int)(end - GetTickCount());
+        if (left <= 0) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_ALLINPUT);
     }
 }
 
@@ -31,7 +50,131 @@ inline void ensure_started() {
         started = 1;
         REQUIRE(start_up() == 1);
     }
-    flush_events(50);
+    flush_events();
+}
+
+// A command or a timer tick as the window receives them.
+inline LRESULT command(int id, int notification = BN_CLICKED) {
+    return SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
+}
+inline LRESULT tick(int id) { return SendMessageW(window, WM_TIMER, id, 0); }
+
+// KillTimer tells whether the timer ran; a running one is armed again with its period.
+inline int timer_running(UINT_PTR id, int period) {
+    if (!KillTimer(window, id)) return 0;
+    SetTimer(window, id, period, nullptr);
+    return 1;
+}
+
+inline int shown(HWND c) { return (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// Whether the window's text is exactly `text`; says also reports what it reads when it is not.
+inline wchar_t window_text[512];
+inline bool reads(HWND c, const wchar_t *text) {
+    GetWindowTextW(c, window_text, 512);
+    return wcscmp(window_text, text) == 0;
+}
+inline bool says(HWND c, const wchar_t *text) {
+    if (reads(c, text)) return true;
+    static char got[1536];
+    WideCharToMultiByte(CP_UTF8, 0, window_text, -1, got, sizeof got, nullptr, nullptr);
+    MESSAGE("the window reads \"", got, "\"");
+    return false;
+}
+
+inline int all_zero(const char *b, int n) {
+    for (int i = 0; i < n; i++)
+        if (b[i]) return 0;
+    return 1;
+}
+
+inline SIZE window_size() {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+inline SIZE client_size(HWND w = window) {
+    RECT r;
+    GetClientRect(w, &r);
+    return {r.right, r.bottom};
+}
+
+// Now and a given UTC time as FILETIME counts (100 ns units since 1601).
+inline unsigned long long clock_now() {
+    FILETIME t;
+    GetSystemTimeAsFileTime(&t);
+    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+inline unsigned long long file_time(int y, int mo, int d, int h, int mi, int s) {
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)y, st.wMonth = (WORD)mo, st.wDay = (WORD)d, st.wHour = (WORD)h, st.wMinute = (WORD)mi,
+    st.wSecond = (WORD)s;
+    FILETIME t;
+    SystemTimeToFileTime(&st, &t);
+    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
+// The answer buffer as a request would leave it holding `text`.
+inline void set_response(const char *text) {
+    memset(response, 0, 256);
+    strcpy(response, text);
+}
+
+// The latest request the fake server logged, whole in `sent`; its body, and in n the body's length.
+inline char sent[700000];
+inline const char *sent_body(int *n = nullptr) {
+    int got = fake_last(sent, sizeof sent);
+    REQUIRE(got > 0);
+    const char *body = strstr(sent, "\r\n\r\n") + 4;
+    if (n) *n = got - (int)(body - sent);
+    return body;
+}
+
+// Every request logged since the last reset, each as fake_last gives it; empty when there is none.
+inline char requests[700000];
+inline const char *request_log() {
+    if (fake_log(requests, sizeof requests) < 0) requests[0] = 0;
+    return requests;
+}
+
+inline void fill(const wchar_t *mail, const wchar_t *secret) {
+    SetWindowTextW(loginName, mail);
+    SetWindowTextW(loginPass, secret);
+}
+
+// Signs in through the real form against a fresh fake server whose queue answers `queue_body` with
+// `status`, then stops timer 1 so that only the test's own refreshes run.
+inline void sign_in(const char *queue_body, int status = 200, const char *token = "tok-1") {
+    ensure_started();
+    fake_reset();
+    char answer[128];
+    snprintf(answer, sizeof answer, "{\"token\":\"%s\"}", token);
+    script("POST", "/suporte/avulso/api/conta/login", 200, answer);
+    script("GET", "/suporte/avulso/api/conta/atendimento", status, queue_body);
+    fill(L"ana@exemplo.com", L"segredo1");
+    command(1);
+    REQUIRE(logged == 1);
+    KillTimer(window, queue_timer);
+}
+
+// The window as a sign-in leaves it, set by state alone without a request, on the given tab.
+inline void signed_in(int tab = 0) {
+    ensure_started();
+    logged = 1;
+    chat_ticket = 0;
+    account_waiting = 0;
+    dashboard_tab = tab;
+    SetWindowTextW(banner_cta, L"Comprar créditos");
+    SetWindowTextW(action, L"Solicitar suporte");
+    HWND form[] = {user_label, pass_label, loginName, loginPass, eye, account_switch};
+    for (HWND w : form) ShowWindow(w, SW_HIDE);
+    place(info, 122, 175, 245, 19);
+    place(description_hint, 122, 192, 240, 18);
+    place(problem, 126, 210, 235, 22);
+    place(action, 122, 238, 245, 20);
+    place(buy_button, 395, 238, 136, 20);
+    dashboard_show();
 }
 
 // A key-down as the message loop sees it; repeat sets bit 30 of lParam.
@@ -50,7 +193,7 @@ inline void set_shift(int down) {
     in.ki.wVk = VK_SHIFT;
     in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &in, sizeof in);
-    flush_events(30);
+    REQUIRE(wait_until([&] { return ((GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0) == (down != 0); }));
 }
 
 inline RECT child_rect(HWND c) {
@@ -110,22 +253,25 @@ inline RECT ink(const canvas &c, RECT r, unsigned background) {
     return box;
 }
 
+// The message box this thread shows now, or null.
+inline HWND message_box() {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t name[16];
+        GetClassNameW(w, name, 16);
+        if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+            IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
 // Runs checks from inside a modal message box, then closes it with the given command.
 struct inside_box {
     static inline void (*checks)(HWND box);
     static inline int close_with;
     static inline int ran;
     static void CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND box = nullptr;
-        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            wchar_t name[16];
-            GetClassNameW(w, name, 16);
-            if (wcscmp(name, L"#32770") == 0 && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                IsWindowVisible(w)) {
-                box = w;
-                break;
-            }
-        }
+        HWND box = message_box();
         if (!box) return;
         KillTimer(nullptr, id);
         ran = 1;
@@ -158,6 +304,12 @@ inline void answer_box(int close_with) {
 
 inline int box_says(const wchar_t *text) { return inside_box::ran && wcscmp(box_text, text) == 0; }
 
+// Expects one message box during the next submit of the form, closed with the given command.
+inline void submit(int close_box = IDOK) {
+    answer_box(close_box);
+    command(1);
+}
+
 // The main window's client area as the screen shows it now, without repainting anything first.
 inline void read_screen(canvas &c) {
     POINT origin = {0, 0};
@@ -167,12 +319,25 @@ inline void read_screen(canvas &c) {
     ReleaseDC(nullptr, screen);
 }
 
+// The screen as it settles once what is queued has been delivered: read until two reads agree.
+inline void settled_screen(canvas &c) {
+    canvas again(c.w, c.h);
+    flush_events();
+    read_screen(c);
+    for (int i = 0; i < 20; i++) {
+        flush_events();
+        read_screen(again);
+        if (memcmp(c.pixels, again.pixels, 4 * c.w * c.h) == 0) return;
+        memcpy(c.pixels, again.pixels, 4 * c.w * c.h);
+    }
+    MESSAGE("the screen was still changing");
+}
+
 // The main window as the customer sees it: repainted through the real message path, with every
 // child, and read back from the screen.
 inline void render_window(canvas &c) {
     RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    flush_events(60);
-    read_screen(c);
+    settled_screen(c);
 }
 
 // With HALVOREN_REVIEW set to a folder, the rendered screens are saved there as BMP files to look at.
@@ -194,16 +359,14 @@ inline void review(const canvas &c, const char *name) {
 
 // How many copies of a secret, as UTF-8 or as UTF-16, lie in the test program's writable data or in
 // the stack below the caller, outside the secret's proper homes (the token, its anti-forgery copy and
-// the registration challenge). The program's buffers are among that data; the test's own literals
-// are read-only and not scanned.
+// the registration challenge) and the test's own copies of the server's log. The program's buffers are
+// among that data; the test's own literals are read-only and not scanned.
 inline int scan_for(const unsigned char *from, const unsigned char *to, const char *secret) {
     int n = (int)strlen(secret), found = 0;
-    const unsigned char *homes[3][2] = {{(const unsigned char *)account_token, nullptr},
-                                        {(const unsigned char *)csrf, nullptr},
-                                        {(const unsigned char *)account_challenge, nullptr}};
-    homes[0][1] = homes[0][0] + sizeof account_token;
-    homes[1][1] = homes[1][0] + sizeof csrf;
-    homes[2][1] = homes[2][0] + sizeof account_challenge;
+#define home(buffer) {(const unsigned char *)buffer, (const unsigned char *)buffer + sizeof buffer}
+    const unsigned char *homes[5][2] = {home(account_token), home(csrf), home(account_challenge), home(sent),
+                                        home(requests)};
+#undef home
     for (const unsigned char *p = from; p + 2 * n <= to; p++) {
         int home = 0;
         for (auto &h : homes) home |= p >= h[0] && p < h[1];

@@ -5,12 +5,6 @@
 
 namespace {
 
-void check_text(HWND w, const wchar_t *expected) {
-    wchar_t text[128];
-    GetWindowTextW(w, text, 128);
-    CHECK(wcscmp(text, expected) == 0);
-}
-
 void check_cue(const wchar_t *expected) {
     wchar_t text[64] = L"";
     SendMessageW(loginPass, EM_GETCUEBANNER, (WPARAM)text, 64);
@@ -35,14 +29,16 @@ TEST_CASE("each stage relabels the form, resets the password and focuses its fir
     for (auto &s : stages) {
         CAPTURE(s.stage);
         SetWindowTextW(loginPass, L"segredo");
-        SendMessageW(window, WM_COMMAND, 2, 0);
+        command(2);
         REQUIRE(visible == 1);
+        // Nothing pending before the change, so a repaint asked for shows.
+        ValidateRect(eye, nullptr);
         account_screen(s.stage);
         CHECK(account_stage == s.stage);
-        check_text(pass_label, s.label);
+        CHECK(says(pass_label, s.label));
         check_cue(s.cue);
-        check_text(action, s.action_caption);
-        check_text(account_switch, s.switch_caption);
+        CHECK(says(action, s.action_caption));
+        CHECK(says(account_switch, s.switch_caption));
         CHECK(IsWindowVisible(loginName) == s.shown);
         CHECK(IsWindowVisible(user_label) == s.shown);
         CHECK(IsWindowVisible(eye) == s.shown);
@@ -52,10 +48,10 @@ TEST_CASE("each stage relabels the form, resets the password and focuses its fir
         CHECK(GetFocus() == (s.shown ? loginName : loginPass));
         // The eye is drawn uncrossed again, with its caption back.
         CHECK(visible == 0);
-        check_text(eye, L"Mostrar senha");
+        CHECK(says(eye, L"Mostrar senha"));
         // A hidden eye has nothing to repaint.
         if (s.shown) CHECK(GetUpdateRect(eye, nullptr, FALSE));
-        check_text(loginName, L"ana@exemplo.com");
+        CHECK(says(loginName, L"ana@exemplo.com"));
     }
 }
 
@@ -64,27 +60,27 @@ TEST_CASE("the password toggle flips the mask and the eye and leaves text and fo
     SetWindowTextW(loginPass, L"abc");
     SetFocus(loginName);
     ValidateRect(eye, nullptr);
-    SendMessageW(window, WM_COMMAND, 2, 0);
+    command(2);
     CHECK(visible == 1);
     CHECK(SendMessageW(loginPass, EM_GETPASSWORDCHAR, 0, 0) == 0);
-    check_text(eye, L"Ocultar senha");
+    CHECK(says(eye, L"Ocultar senha"));
     CHECK(GetUpdateRect(eye, nullptr, FALSE));
-    SendMessageW(window, WM_COMMAND, 2, 0);
+    command(2);
     CHECK(SendMessageW(loginPass, EM_GETPASSWORDCHAR, 0, 0) == 0x25CF);
-    check_text(eye, L"Mostrar senha");
-    check_text(loginPass, L"abc");
+    CHECK(says(eye, L"Mostrar senha"));
+    CHECK(says(loginPass, L"abc"));
     CHECK(GetFocus() == loginName);
 }
 
 TEST_CASE("the stage switch goes between sign-in and registration and discards the challenge") {
     ensure_started();
-    SendMessageW(window, WM_COMMAND, 20, 0);
+    command(20);
     CHECK(account_stage == 1);
-    SendMessageW(window, WM_COMMAND, 20, 0);
+    command(20);
     CHECK(account_stage == 0);
     account_screen(2);
     strcpy(account_challenge, "desafio");
-    SendMessageW(window, WM_COMMAND, 20, 0);
+    command(20);
     CHECK(account_stage == 0);
     for (char c : account_challenge) REQUIRE(c == 0);
 }

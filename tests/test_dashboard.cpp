@@ -2,17 +2,10 @@
 // partial repaints of the balance and history, the support-presence indicator, and steady polling
 // that writes and repaints nothing.
 #include "harness.h"
-#include "fake_client.h"
 #include <initializer_list>
 #include <string.h>
 
 namespace {
-
-int shown(HWND c) { return (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-void answer(const char *method, const char *path, int status, const char *body) {
-    fake_script(method, path, status, "[[\"Content-Type\", \"application/json\"]]", body, (int)strlen(body));
-}
 
 // The area waiting to be repainted since the last validate, and whether erase was asked for.
 RECT pending() {
@@ -115,15 +108,15 @@ TEST_CASE("the dashboard size stays in the work area and a minimized window gets
         CAPTURE(height);
         SetWindowPos(window, nullptr, 200, 150, 567, 782 - height, SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(window, SW_MINIMIZE);
-        flush_events(50);
-        REQUIRE(IsIconic(window));
+        REQUIRE(wait_until([] { return IsIconic(window) != 0; }));
         if (height == 404)
             refresh_dashboard_size();
         else
             resize_window(567, 378, 0);
         CHECK(IsIconic(window));
         ShowWindow(window, SW_RESTORE);
-        flush_events(50);
+        REQUIRE(wait_until([] { return !IsIconic(window); }));
+        flush_events();
         GetWindowRect(window, &r);
         CHECK(r.left == 200);
         CHECK(r.top == 150);
@@ -170,7 +163,7 @@ TEST_CASE("presence reads only a numeric online flag and repaints its strip only
     support_presence = -1;
     for (auto &s : steps) {
         CAPTURE(s.body);
-        answer("GET", path, s.status, s.body);
+        script("GET", path, s.status, s.body);
         int before = support_presence;
         ValidateRect(window, nullptr);
         refresh_support_presence();
@@ -182,24 +175,16 @@ TEST_CASE("presence reads only a numeric online flag and repaints its strip only
         CHECK(same(pending(), RECT{0, 0, 0, 0}));
     }
     // Unreachable: a dropped connection reads as unavailable.
-    fake_script("GET", path, 200, "[]", "", 0, 0, 1);
+    script("GET", path, 200, "", -1, nullptr, 0, 0, 1);
     refresh_support_presence();
     CHECK(support_presence == -1);
 }
 
 TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
-    ensure_started();
-    fake_reset();
-    answer("POST", "/suporte/avulso/api/conta/login", 200, "{\"token\":\"tok-1\"}");
-    answer("GET", "/suporte/avulso/api/conta/atendimento", 200, "{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
-    answer("GET", "/suporte/avulso/api/presenca", 200, "{\"online\":1}");
-    SetWindowTextW(loginName, L"ana@exemplo.com");
-    SetWindowTextW(loginPass, L"segredo1");
-    SendMessageW(window, WM_COMMAND, 1, 0);
-    REQUIRE(logged == 1);
-    KillTimer(window, queue_timer);
+    sign_in("{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
     refresh_support_presence();
-    flush_events(50);
+    flush_events();
+    int before = fake_count();
     ValidateRect(window, nullptr);
     text_writes = 0;
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_texts, nullptr, GetCurrentThreadId());
@@ -214,6 +199,8 @@ TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
     }
     UnhookWindowsHookEx(hook);
     MESSAGE("steady minute: ", text_writes, " text writes, ", repaints, " repaints");
+    // Every poll ran and asked the server.
+    CHECK(fake_count() == before + 20 + 12);
     CHECK(text_writes == 0);
     CHECK(repaints == 0);
 }

@@ -1,13 +1,10 @@
 // The request layer against the fake server, through Wine's real WinHTTP and TLS validation.
 #include "harness.h"
-#include "fake_client.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
-
-char last[700000];
 
 // Starts the window (which opens the connection), then forgets the start-up presence request.
 void fresh() {
@@ -16,17 +13,12 @@ void fresh() {
     fake_reset();
 }
 
-const char *last_request() {
-    REQUIRE(fake_last(last, sizeof last) > 0);
-    return last;
-}
-
-// The value of a header in the last request, or null.
+// The value of a header in the latest request, or null.
 const char *header(const char *name, char *out, int size) {
     char line[128];
     snprintf(line, sizeof line, "\r\n%s: ", name);
-    const char *at = strstr(last, line);
-    const char *end_of_head = strstr(last, "\r\n\r\n");
+    const char *at = strstr(sent, line);
+    const char *end_of_head = strstr(sent, "\r\n\r\n");
     if (!at || at > end_of_head) return nullptr;
     at += strlen(line);
     int n = 0;
@@ -37,8 +29,6 @@ const char *header(const char *name, char *out, int size) {
     out[n] = 0;
     return out;
 }
-
-const char *body_of_last() { return strstr(last, "\r\n\r\n") + 4; }
 
 int count_of(const char *text, const char *sought) {
     int n = 0;
@@ -53,41 +43,41 @@ TEST_CASE("a GET has no body, no accept types and no bearer line before sign-in"
     fake_script("GET", "/suporte/teste?a=1&b=2", 200, "[[\"Content-Type\", \"application/json\"]]", "{\"x\":1}", 7);
     CHECK(http(L"/suporte/teste?a=1&b=2", nullptr) == 200);
     CHECK(strcmp(response, "{\"x\":1}") == 0);
-    last_request();
-    CHECK(strncmp(last, "GET /suporte/teste?a=1&b=2\r\n", 28) == 0);
+    sent_body();
+    CHECK(strncmp(sent, "GET /suporte/teste?a=1&b=2\r\n", 28) == 0);
     char v[128];
     CHECK(header("Authorization", v, sizeof v) == nullptr);
     CHECK(header("Accept", v, sizeof v) == nullptr);
     CHECK(header("Content-Type", v, sizeof v) == nullptr);
     REQUIRE(header("User-Agent", v, sizeof v) != nullptr);
     CHECK(strcmp(v, "Halvoren Zivavoz Windows") == 0);
-    CHECK(*body_of_last() == 0);
+    CHECK(*sent_body() == 0);
 }
 
 TEST_CASE("a POST sends the form whole with its content type and an empty body is still a POST") {
     fresh();
     fake_script("POST", "/suporte/api/chat/cliente", 201, "[]", "", 0);
     CHECK(http(L"/suporte/api/chat/cliente", "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 201);
-    last_request();
-    CHECK(strncmp(last, "POST /suporte/api/chat/cliente\r\n", 32) == 0);
+    sent_body();
+    CHECK(strncmp(sent, "POST /suporte/api/chat/cliente\r\n", 32) == 0);
     char v[128];
     REQUIRE(header("Content-Type", v, sizeof v));
     CHECK(strcmp(v, "application/x-www-form-urlencoded") == 0);
     REQUIRE(header("Content-Length", v, sizeof v));
     CHECK(strcmp(v, "36") == 0);
-    CHECK(strcmp(body_of_last(), "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 0);
+    CHECK(strcmp(sent_body(), "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 0);
 
     fake_script("POST", "/vazio", 200, "[]", "ok", 2);
     CHECK(http_payload(L"/vazio", "", 0, L"Content-Type: application/json\r\n", 1) == 200);
-    last_request();
-    CHECK(strncmp(last, "POST /vazio\r\n", 13) == 0);
+    sent_body();
+    CHECK(strncmp(sent, "POST /vazio\r\n", 13) == 0);
     REQUIRE(header("Content-Length", v, sizeof v));
     CHECK(strcmp(v, "0") == 0);
     // A GET may carry the caller's headers too.
     CHECK(http_payload(L"/suporte/avulso/api/conta/atendimento", nullptr, 0, L"Content-Type: application/json\r\n",
                        1) == 404);
-    last_request();
-    CHECK(strncmp(last, "GET ", 4) == 0);
+    sent_body();
+    CHECK(strncmp(sent, "GET ", 4) == 0);
     REQUIRE(header("Content-Type", v, sizeof v));
     CHECK(strcmp(v, "application/json") == 0);
 }
@@ -97,14 +87,14 @@ TEST_CASE("with a token every request carries one exact bearer line before the c
     strcpy(account_token, "tok-123.abc");
     fake_script("POST", "/p", 200, "[]", "", 0);
     CHECK(http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1) == 200);
-    last_request();
-    CHECK(count_of(last, "\r\nAuthorization: ") == 1);
-    CHECK(strstr(last, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
-    CHECK(strstr(last, "\r\nContent-Type: application/json\r\n") != nullptr);
+    sent_body();
+    CHECK(count_of(sent, "\r\nAuthorization: ") == 1);
+    CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
+    CHECK(strstr(sent, "\r\nContent-Type: application/json\r\n") != nullptr);
     // A class-0 GET after sign-in gets the bearer line as well.
     CHECK(http(L"/q", nullptr) == 404);
-    last_request();
-    CHECK(strstr(last, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
+    sent_body();
+    CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
     account_token[0] = 0;
 }
 
@@ -119,7 +109,7 @@ TEST_CASE("with a token the header text is cut at 511 units") {
     wcscat(long_header, L"\r\n");
     fake_script("GET", "/cut", 200, "[]", "", 0);
     CHECK(http_payload(L"/cut", nullptr, 0, long_header, 1) == 200);
-    last_request();
+    sent_body();
     char v[1024];
     REQUIRE(header("X-Longo", v, sizeof v) != nullptr);
     CHECK(strlen(v) == 424 - 9);
@@ -131,7 +121,7 @@ TEST_CASE("with a token the header text is cut at 511 units") {
     for (int i = 0; i < 63; i++) wcscat(frame_header, L"t");
     wcscat(frame_header, L"\r\n");
     CHECK(http_payload(L"/frame", "x", 1, frame_header, 1) == 200);
-    last_request();
+    sent_body();
     REQUIRE(header("X-CSRF-Token", v, sizeof v) != nullptr);
     CHECK(strlen(v) == 63);
     account_token[0] = 0;

@@ -30,12 +30,6 @@ void walk(HWND from, const HWND *expected, int count) {
     }
 }
 
-void sign_in_for_test() {
-    logged = 1;
-    dashboard_show();
-    flush_events(30);
-}
-
 } // namespace
 
 TEST_CASE("Tab walks the sign-in ring forward and Shift+Tab backward") {
@@ -107,9 +101,8 @@ TEST_CASE("Enter in the sign-in form moves, toggles, switches or submits and dro
 }
 
 TEST_CASE("Enter in the chat input sends once and Tab is left alone during a session") {
-    ensure_started();
+    signed_in();
     command_spy spy;
-    sign_in_for_test();
     chat_ticket = 42;
     CHECK(key_down(chat_input, VK_RETURN) == 1);
     CHECK(key_down(chat_input, VK_RETURN, 1) == 1);
@@ -121,8 +114,7 @@ TEST_CASE("Enter in the chat input sends once and Tab is left alone during a ses
 }
 
 TEST_CASE("after sign-in Tab walks the dashboard ring and a stranger starts at the first entry") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     // Home tab: banner button, description, request button and buy button are shown.
     const HWND forward[] = {navigation[1], navigation[2], banner_cta, problem, action, buy_button, navigation[0]};
     walk(navigation[0], forward, 7);
@@ -136,5 +128,9 @@ TEST_CASE("after sign-in Tab walks the dashboard ring and a stranger starts at t
     CHECK(GetFocus() == buy_button);
     set_shift(0);
     // Enter in the description is not intercepted, so it inserts a line break.
+    SetWindowTextW(problem, L"a");
+    SendMessageW(problem, EM_SETSEL, 1, 1);
     CHECK(key_down(problem, VK_RETURN) == 0);
+    flush_events();
+    CHECK(says(problem, L"a\r\n"));
 }

@@ -2,7 +2,6 @@
 // injected commands, and every way a remote session ends.
 #include "harness.h"
 #include "gdi_count.h"
-#include "fake_client.h"
 #include "../remote/remote.h"
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,22 +11,9 @@ namespace {
 
 const char poll_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42";
 const char frame_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1";
-char last[700000];
 
-void answer(const char *method, const char *path, int status, const char *body, int n = -1) {
-    fake_script(method, path, status, "[]", body, n < 0 ? (int)strlen(body) : n);
-}
-void status_line(const char *body) { answer("GET", poll_path, 200, body); }
-void tick() { SendMessageW(window, WM_TIMER, remote_timer, 0); }
-
-// The latest request's body; `last` holds the whole request.
-const char *sent_body(int *n = nullptr) {
-    int got = fake_last(last, sizeof last);
-    REQUIRE(got > 0);
-    const char *body = strstr(last, "\r\n\r\n") + 4;
-    if (n) *n = got - (int)(body - last);
-    return body;
-}
+// The status line the next polls read.
+void status_line(const char *body) { script("GET", poll_path, 200, body, -1, nullptr); }
 
 // An accepted session for request "p-1" whose frames are answered with `commands`.
 void accepted(const char *commands = "") {
@@ -35,7 +21,7 @@ void accepted(const char *commands = "") {
     strcpy(offered, "p-1");
     strcpy(approved, "p-1");
     strcpy(remote_state, "ACEITO");
-    answer("POST", frame_path, 200, commands);
+    script("POST", frame_path, 200, commands, -1, nullptr);
 }
 
 
@@ -64,10 +50,9 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
 }
 
 void begin() {
-    ensure_started();
+    signed_in();
     if (!real_set_timer) real_set_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_timer);
     fake_reset();
-    logged = 1;
     chat_ticket = 42;
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
@@ -83,9 +68,9 @@ int host(const char *command) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
-    for (int i = 0; i < 100; i++, Sleep(50))
-        if (GetFileAttributesW(L"Z:\\tmp\\remote-host.done") != INVALID_FILE_ATTRIBUTES) return 1;
-    return 0;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return wait_until([] { return GetFileAttributesW(L"Z:\\tmp\\remote-host.done") != INVALID_FILE_ATTRIBUTES; });
 }
 
 // Where xdotool sees the X pointer, against where a normalized absolute move should put it.
@@ -105,7 +90,9 @@ void review_screen(RECT r, const char *name) {
     char command[600];
     snprintf(command, sizeof command, "import -window root -crop %ldx%ld+%ld+%ld +repage %s/%s.bmp",
              r.right - r.left, r.bottom - r.top, r.left, r.top, folder ? folder + 2 : "/tmp", name);
-    if (folder) host(command);
+    if (!folder) return;
+    flush_events();
+    host(command);
 }
 
 // A full-screen top-most board in four known colours (one a mid tone, whose low bits the 5-5-5 frame
@@ -136,13 +123,8 @@ void show_board() {
     board_edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) / 8 - 20,
                                  GetSystemMetrics(SM_CYSCREEN) / 6 - 20, 200, 60, board, nullptr, nullptr, nullptr);
     SetForegroundWindow(board);
-    flush_events(300);
-}
-
-int text_is(HWND w, const wchar_t *expected) {
-    wchar_t got[400];
-    GetWindowTextW(w, got, 400);
-    return wcscmp(got, expected) == 0;
+    REQUIRE(wait_until([] { return GetForegroundWindow() == board; }));
+    flush_events();
 }
 
 HWND message_of(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
@@ -152,29 +134,28 @@ HWND message_of(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
 TEST_CASE("the status line opens one consent dialog per pending request") {
     begin();
     status_line("HALVOREN-REMOTE/1 PENDENTE p-1");
-    tick();
+    tick(remote_timer);
     HWND first = consent_window;
     REQUIRE(first);
     CHECK((GetWindow(first, GW_OWNER) == window && (GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST)));
-    CHECK(text_is(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
+    CHECK(says(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
     CHECK(GetFocus() == GetDlgItem(first, 2));
     RECT r;
     GetWindowRect(first, &r);
-    flush_events(800);
     review_screen(r, "consent");
     // The same request again opens nothing; a new one replaces the dialog without answering the old one.
-    tick();
+    tick(remote_timer);
     CHECK(consent_window == first);
     status_line("HALVOREN-REMOTE/1 PENDENTE p-2\r\n");
-    tick();
+    tick(remote_timer);
     CHECK((!IsWindow(first) && consent_window && strcmp(remote_id, "p-2\r") == 0));
-    CHECK(strncmp((sent_body(), last), "GET ", 4) == 0);
-    CHECK(text_is(message_of(consent_window), L"O técnico  solicita acesso ao seu computador."));
+    CHECK(!strstr(request_log(), "POST "));
+    CHECK(says(message_of(consent_window), L"O técnico  solicita acesso ao seu computador."));
     // Ids are cut at 39 bytes and the sentence at 249 ("é" is two of them).
     char body[600];
     snprintf(body, sizeof body, "HALVOREN-REMOTE/1 PENDENTE %050d\n%0300d", 7, 1);
     status_line(body);
-    tick();
+    tick(remote_timer);
     CHECK((length(remote_id) == 39 && GetWindowTextLengthW(message_of(consent_window)) == 248));
     // Rejected lines, unknown states and "ACEITO" for a request never accepted (with an id or without
     // one) reset the session and close the dialog; no frame is ever sent for them.
@@ -183,13 +164,13 @@ TEST_CASE("the status line opens one consent dialog per pending request") {
     for (const char *line : ending) {
         CAPTURE(line);
         status_line("HALVOREN-REMOTE/1 PENDENTE p-4\nAna");
-        tick();
+        tick(remote_timer);
         REQUIRE(consent_window);
         status_line(line);
-        tick();
-        tick();
+        tick(remote_timer);
+        tick(remote_timer);
         CHECK((!consent_window && !remote_state[0] && !offered[0] && !capture_dc && !fast_remote_timer));
-        CHECK(strncmp((sent_body(), last), "GET ", 4) == 0);
+        CHECK(!strstr(request_log(), "POST "));
     }
     // Binary noise after the banner never overfills a field.
     static char noise[2000];
@@ -198,8 +179,8 @@ TEST_CASE("the status line opens one consent dialog per pending request") {
         int n = 18 + round * 97;
         memcpy(noise, "HALVOREN-REMOTE/1 PENDENTE ", 27);
         for (int i = round % 2 ? 27 : 18; i < n; i++) noise[i] = (char)((seed = seed * 1103515245 + 12345) >> 16);
-        answer("GET", poll_path, 200, noise, n);
-        tick();
+        script("GET", poll_path, 200, noise, n, nullptr);
+        tick(remote_timer);
         CHECK((length(remote_state) < 20 && length(remote_id) < 40));
     }
 }
@@ -207,8 +188,8 @@ TEST_CASE("the status line opens one consent dialog per pending request") {
 TEST_CASE("the customer's answer is sent only while the same request is still pending") {
     begin();
     status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
-    tick();
-    answer("POST", poll_path, 200, "");
+    tick(remote_timer);
+    script("POST", poll_path, 200, "", -1, nullptr);
     // The second click of a double click on "Aceitar" must not reach the window under the dialog.
     PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
     SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
@@ -216,33 +197,32 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     MSG m;
     CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=aceitar&pedido=p-7") == 0);
-    CHECK(strstr(last, "\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    CHECK(strstr(sent, "\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
     CHECK((strcmp(approved, "p-7") == 0 && IsWindowVisible(disconnect_button)));
     // The form held the anti-forgery value: no copy of it is left behind.
-    memset(last, 0, sizeof last);
     CHECK(stray_copies("csrf=c%241") == 0);
     status_line("HALVOREN-REMOTE/1 ACEITO p-7");
-    tick();
+    tick(remote_timer);
     CHECK((fast_remote_timer == 1 && timer_period == fast_period));
     // After a reset the same request is offered again, in a second dialog; its close box refuses.
     remote_reset();
     status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
-    tick();
+    tick(remote_timer);
     REQUIRE(consent_window);
     SendMessageW(consent_window, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK((!consent_window && !approved[0]));
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-7") == 0);
     // A refused confirmation warns and approves nothing.
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
-    tick();
-    answer("POST", poll_path, 409, "");
+    tick(remote_timer);
+    script("POST", poll_path, 409, "", -1, nullptr);
     answer_box(IDOK);
     SendMessageW(consent_window, WM_COMMAND, 1, 0);
     CHECK(box_says(L"O pedido expirou ou não pôde ser confirmado."));
     CHECK((!approved[0] && !IsWindowVisible(disconnect_button)));
     // An answer after the request moved on sends nothing.
     status_line("HALVOREN-REMOTE/1 PENDENTE p-9\nBia");
-    tick();
+    tick(remote_timer);
     strcpy(remote_id, "p-10");
     int before = fake_count();
     SendMessageW(consent_window, WM_COMMAND, 1, 0);
@@ -257,31 +237,30 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     strcpy(remote_id, "q&1");
     strcpy(approved, "q&1");
     const char path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=q%261";
-    answer("POST", path, 200, "");
-    tick();
+    script("POST", path, 200, "", -1, nullptr);
+    tick(remote_timer);
     int n;
     const unsigned short *frame = (const unsigned short *)sent_body(&n);
     CHECK((fake_count() == 1 && n == 460800));
-    CHECK((strncmp(last, "POST ", 5) == 0 && strncmp(last + 5, path, sizeof path - 1) == 0));
-    CHECK(strstr(last, "\r\nAuthorization: Bearer tok\r\n"));
-    CHECK(strstr(last, "\r\nContent-Type: application/octet-stream\r\n"));
-    CHECK(strstr(last, "\r\nX-CSRF-Token: c$1\r\n"));
+    CHECK((strncmp(sent, "POST ", 5) == 0 && strncmp(sent + 5, path, sizeof path - 1) == 0));
+    CHECK(strstr(sent, "\r\nAuthorization: Bearer tok\r\n"));
+    CHECK(strstr(sent, "\r\nContent-Type: application/octet-stream\r\n"));
+    CHECK(strstr(sent, "\r\nX-CSRF-Token: c$1\r\n"));
     // Each quadrant's centre has its colour exactly, top row first; bit 15 is never set.
     for (int q = 0; q < 4; q++) CHECK(frame[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] == quadrant555[q]);
     int high = 0;
     for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
     CHECK(high == 0);
     // The headers held the anti-forgery value and the token: no copy of them is left behind.
-    memset(last, 0, sizeof last);
     CHECK(stray_copies("X-CSRF-Token: c$1") == 0);
     CHECK(stray_copies("Bearer tok") == 0);
     // The capture objects are kept for the next frame; a refused upload lets the status poll end it.
     HDC dc = capture_dc;
-    tick();
+    tick(remote_timer);
     CHECK((capture_dc == dc && fake_count() == 2));
-    answer("POST", path, 410, "");
+    script("POST", path, 410, "", -1, nullptr);
     status_line("HALVOREN-REMOTE/1 ENCERRADO q&1");
-    tick();
+    tick(remote_timer);
     CHECK((fake_count() == 4 && !capture_dc && !remote_state[0] && GetObjectType(dc) == 0));
 }
 
@@ -337,7 +316,7 @@ TEST_CASE("an answer's lines are read up to the first malformed one") {
         CHECK(calls == a.calls);
     }
     CHECK(first_input.ki.wVk == 13);
-    CHECK(text_is(window, L"Halvoren Rezovi v48 - Teste"));
+    CHECK(says(window, L"Halvoren Rezovi v48 - Teste"));
     // Binary noise injects nothing outside the rules, and a flood is cut short.
     unsigned seed = 12345;
     for (int i = 0; i < 400000; i++) response[i] = (char)((seed = seed * 1103515245 + 12345) >> 16);
@@ -352,7 +331,7 @@ TEST_CASE("an answer's lines are read up to the first malformed one") {
     taken = 1;
     strcpy(response, "clicar 5 5\n");
     apply_commands();
-    CHECK(text_is(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
+    CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
     swap_import("user32.dll", "SendInput", real);
 }
 
@@ -360,30 +339,28 @@ TEST_CASE("injected commands move the X pointer, click and type into the focused
     begin();
     show_board();
     accepted("mover 160 90\n");
-    tick();
-    flush_events(100);
-    CHECK(pointer_at(32869, 32949));
+    tick(remote_timer);
+    CHECK(wait_until([] { return pointer_at(32869, 32949); }));
     accepted("clicar 40 30\n");
-    tick();
-    flush_events(200);
-    CHECK(pointer_at(8294, 11104));
-    CHECK(GetFocus() == board_edit);
+    tick(remote_timer);
+    CHECK(wait_until([] { return pointer_at(8294, 11104); }));
+    CHECK(wait_until([] { return GetFocus() == board_edit; }));
     accepted("texto 233 0\ntexto 65 0\n");
-    tick();
-    flush_events(200);
-    CHECK(text_is(board_edit, L"éA"));
+    tick(remote_timer);
+    wait_until([] { return reads(board_edit, L"éA"); });
+    CHECK(says(board_edit, L"éA"));
 }
 
 TEST_CASE("ending a remote session frees everything and tells the server once") {
     begin();
     accepted();
-    tick();
+    tick(remote_timer);
     remote_speed(1);
     ShowWindow(disconnect_button, SW_SHOW);
     SetFocus(disconnect_button);
     HDC dc = capture_dc;
     HBITMAP bitmap = capture_bitmap;
-    answer("POST", poll_path, 200, "");
+    script("POST", poll_path, 200, "", -1, nullptr);
     SendMessageW(window, WM_COMMAND, 8, 0);
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-1") == 0);
     // The clicked button disappears; the keyboard goes to the message field, not into a hidden control.
@@ -405,8 +382,8 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     int left = 0;
     for (int i = 0; i < 10; i++) {
         accepted();
-        tick();
-        tick();
+        tick(remote_timer);
+        tick(remote_timer);
         HGDIOBJ made[2] = {capture_dc, capture_bitmap};
         remote_reset();
         remote_reset();
@@ -415,7 +392,7 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     CHECK(left == 0);
     // Closing the program during a pending request says "desconectar", never "recusar".
     status_line("HALVOREN-REMOTE/1 PENDENTE p-5\nBia");
-    tick();
+    tick(remote_timer);
     HWND dialog = consent_window;
     before = fake_count();
     SendMessageW(window, WM_CLOSE, 0, 0);
@@ -430,11 +407,10 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     chat_ticket = 0;
     chat_switch(42);
     dashboard_show();
-    flush_events(30);
     SetWindowTextW(elapsed_label, L"Tempo: 00:00:01");
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
-    tick();
-    answer("POST", poll_path, 200, "");
+    tick(remote_timer);
+    script("POST", poll_path, 200, "", -1, nullptr);
     REQUIRE(consent_window);
     SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
     REQUIRE(IsWindowVisible(disconnect_button));
@@ -443,8 +419,7 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SetWindowTextW(elapsed_label, L"Tempo: 00:00:02");
     UpdateWindow(elapsed_label);
-    flush_events(60);
-    read_screen(c);
+    settled_screen(c);
     review(c, "session_remote");
     // The button's red runs through the rows of the label (116..132) and of the chat's state line
     // (134..136) too, with its white caption.

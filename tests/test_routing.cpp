@@ -1,27 +1,13 @@
 // Routing of commands and timer ticks through the busy guard, the colours of the standard controls,
 // the message boxes and closing.
 #include "harness.h"
+#include "gdi_count.h"
+#include <initializer_list>
 #include <string.h>
-
-namespace {
-
-LRESULT command(int id, int notification = BN_CLICKED) {
-    return SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification), 0);
-}
-
-LRESULT tick(int id) { return SendMessageW(window, WM_TIMER, id, 0); }
-
-void sign_in_for_test() {
-    logged = 1;
-    dashboard_show();
-    flush_events(30);
-}
-
-} // namespace
 
 TEST_CASE("any button notification acts like a click") {
     ensure_started();
-    CHECK(command(2, BN_DOUBLECLICKED) == 0);
+    command(2, BN_DOUBLECLICKED);
     CHECK(visible == 1);
     wchar_t caption[32];
     GetWindowTextW(eye, caption, 32);
@@ -48,10 +34,9 @@ TEST_CASE("before sign-in the tabs and the banner button only focus the form") {
 }
 
 TEST_CASE("the banner button after sign-in opens credits only from the home tab and never while busy") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     busy = 1;
-    CHECK(command(36) == 0);
+    command(36);
     CHECK(dashboard_tab == 0);
     busy = 0;
     chat_ticket = 9;
@@ -94,9 +79,11 @@ TEST_CASE("guarded commands and ticks drop out while busy and the unguarded ones
     command(8);
     CHECK(busy == 1);
     busy = 0;
-    // Outside the credits tab the package commands go to the default procedure untouched.
+    // Outside the credits tab the package commands go to the default procedure untouched: no purchase.
+    fake_reset();
+    answer_box(IDOK);
     command(33);
-    CHECK(busy == 0);
+    CHECK(fake_count() == 0);
     // A command that talks to the server drops the keys and clicks queued meanwhile; the others keep them.
     MSG m;
     PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
@@ -118,28 +105,56 @@ TEST_CASE("ticks 1 to 3 need sign-in and the presence tick pauses during a sessi
     tick(presence_timer);
     CHECK(support_presence != 5);
     CHECK(busy == 0);
+    // Signed out with a ticket set, none of the polls asks the server anything.
+    fake_reset();
     logged = 0;
-    CHECK(tick(queue_timer) == 0);
+    chat_ticket = 3;
+    for (int id : {queue_timer, chat_timer, remote_timer}) tick(id);
+    CHECK(fake_count() == 0);
     // A remote tick after the session closed only sets and clears busy.
     logged = 1;
-    CHECK(tick(remote_timer) == 0);
+    chat_ticket = 0;
+    tick(remote_timer);
+    CHECK(fake_count() == 0);
     CHECK(busy == 0);
 }
 
+namespace {
+// The banner's repaint requests, counted on their way to the platform: a hidden window's update
+// region cannot show them.
+int banner_repaints;
+decltype(&InvalidateRect) real_invalidate;
+BOOL WINAPI record_invalidate(HWND w, const RECT *r, BOOL erase) {
+    banner_repaints += w == banner;
+    return real_invalidate(w, r, erase);
+}
+} // namespace
+
 TEST_CASE("the banner tick advances the slide and repaints only a visible banner") {
     ensure_started();
+    void *real = swap_import("user32.dll", "InvalidateRect", (void *)record_invalidate);
+    REQUIRE(real != nullptr);
+    real_invalidate = (decltype(&InvalidateRect))real;
     banner_index = 2;
+    ValidateRect(banner, nullptr);
     tick(banner_timer);
     CHECK(banner_index == 0);
+    CHECK(banner_repaints == 1);
+    CHECK(GetUpdateRect(banner, nullptr, FALSE));
     hide(banner);
     tick(banner_timer);
     CHECK(banner_index == 1);
+    CHECK(banner_repaints == 1);
+    swap_import("user32.dll", "InvalidateRect", real);
 }
 
 TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 and 6 go on") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     chat_ticket = 77;
+    // The elapsed time shown, ten seconds into the session.
+    ShowWindow(elapsed_label, SW_SHOW);
+    client_waiting = 0;
+    accepted_at = clock_now() - 10 * 10000000ULL - 2500000;
     static int banner_before;
     banner_before = banner_index;
     inside_box box([](HWND b) {
@@ -163,11 +178,13 @@ TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 
         CHECK(busy == 1);
         tick(banner_timer);
         CHECK(banner_index == (banner_before + 1) % 3);
+        SetWindowTextW(elapsed_label, L"marca");
         tick(elapsed_timer);
+        CHECK(says(elapsed_label, L"Tempo: 00:00:10"));
         command(7);
         CHECK(busy == 1);
     }, IDNO);
-    CHECK(command(7) == 0);
+    command(7);
     CHECK(inside_box::ran == 1);
     CHECK(busy == 0);
     CHECK(chat_ticket == 77);
@@ -175,12 +192,10 @@ TEST_CASE("inside the close-ticket question guarded ticks are lost and timers 4 
 }
 
 TEST_CASE("the close-ticket command without a session asks nothing") {
-    ensure_started();
-    sign_in_for_test();
+    signed_in();
     chat_ticket = 0;
     inside_box box([](HWND) { FAIL("no box expected"); }, IDNO);
     command(7);
-    flush_events(150);
     CHECK(inside_box::ran == 0);
     CHECK(busy == 0);
 }

@@ -1,6 +1,7 @@
 // Start-up: the fonts, the main window and the exact table of child controls.
 #include "harness.h"
 #include <commctrl.h>
+#include <initializer_list>
 #include <string.h>
 
 namespace {
@@ -200,18 +201,19 @@ TEST_CASE("the main window is a fixed 567 by 404 frame titled for the test servi
 
 TEST_CASE("timers 6 and 7 run from start-up and the others do not") {
     ensure_started();
-    // KillTimer reports whether the timer existed; re-arm what was found.
-    CHECK(KillTimer(window, banner_timer));
-    CHECK(KillTimer(window, presence_timer));
-    const UINT_PTR others[] = {queue_timer, chat_timer, remote_timer, elapsed_timer};
-    for (UINT_PTR id : others) CHECK(!KillTimer(window, id));
-    SetTimer(window, banner_timer, 7000, nullptr);
-    SetTimer(window, presence_timer, 5000, nullptr);
+    CHECK(timer_running(banner_timer, 7000));
+    CHECK(timer_running(presence_timer, 5000));
+    for (UINT_PTR id : {queue_timer, chat_timer, remote_timer, elapsed_timer}) CHECK(!timer_running(id, 1000));
 }
 
 TEST_CASE("start-up asks once for the support presence and opens the connection") {
+    // The process has not started the window yet, so the log holds start-up's requests alone.
+    fake_reset();
     ensure_started();
     CHECK(connection != nullptr);
-    // The fake server answers online; without a server the value stays unavailable.
-    CHECK((support_presence == 1 || support_presence == -1));
+    const char *log = request_log();
+    CHECK(fake_count() == 1);
+    CHECK(strncmp(log, "GET /suporte/avulso/api/presenca\r\n", 34) == 0);
+    // The fake server answers online.
+    CHECK(support_presence == 1);
 }

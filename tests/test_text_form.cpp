@@ -3,15 +3,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
-
-void answer(const char *text) {
-    memset(response, 0, 64);
-    strcpy(response, text);
-}
-
-} // namespace
-
 TEST_CASE("field percent-encodes everything but letters, digits and - . _") {
     char f[512] = "";
     field(f, sizeof f, "mensagem", "a b~c&d=e.f-g_h/ç");
@@ -32,14 +23,14 @@ TEST_CASE("field stops while fewer than four bytes are free and never splits a t
     field(g, sizeof g, "n", "ab ç");
     // "n=ab%20" is 7 bytes; the next triple needs n + 3 < 12 and fits at 7; then 10 + 3 >= 12.
     CHECK(strcmp(g, "n=ab%20%C3") == 0);
-    // An already full buffer stays within its bound and terminated.
-    char full[8];
+    // An already full buffer stays within its bound and terminated: the byte after it is a guard.
+    char full[9];
     memset(full, 'x', 7);
     full[7] = 0;
-    char guard = full[7];
-    field(full, sizeof full, "a", "b");
+    full[8] = 0x5A;
+    field(full, 8, "a", "b");
     CHECK(length(full) == 7);
-    CHECK(guard == 0);
+    CHECK(full[8] == 0x5A);
 }
 
 TEST_CASE("account_json escapes quotes, backslashes and control bytes and passes UTF-8 through") {
@@ -65,66 +56,66 @@ TEST_CASE("account_json cuts at 4096 bytes and always terminates") {
 
 TEST_CASE("account_value reads a complete quoted value after spaces, tabs and colons") {
     char out[64];
-    answer("{\"token\" : \"abc\"}");
+    set_response("{\"token\" : \"abc\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "abc") == 0);
     strcpy(out, "kept");
-    answer("{\"token\":null}");
+    set_response("{\"token\":null}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
-    answer("{\"token\":\"\"}");
+    set_response("{\"token\":\"\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(out[0] == 0);
-    answer("{\"token\":\t:\"x\"}");
+    set_response("{\"token\":\t:\"x\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 1);
-    answer("{\"token\":\n\"x\"}");
+    set_response("{\"token\":\n\"x\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     strcpy(out, "kept");
-    answer("{\"other\":1}");
+    set_response("{\"other\":1}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
     // Escapes are not interpreted: an escaped quote ends the value.
-    answer("{\"link\":\"ab\\\"cd\"}");
+    set_response("{\"link\":\"ab\\\"cd\"}");
     CHECK(account_value("\"link\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "ab\\") == 0);
     // The first occurrence wins, even where the quoted word is another member's value.
-    answer("{\"tipo\":\"token\",\"token\":\"real\"}");
+    set_response("{\"tipo\":\"token\",\"token\":\"real\"}");
     CHECK(account_value("\"token\"", out, sizeof out) == 0);
 }
 
 TEST_CASE("account_value refuses over-long and unterminated values") {
     char out[8];
-    answer("{\"desafio\":\"1234567\"}");
+    set_response("{\"desafio\":\"1234567\"}");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "1234567") == 0);
-    answer("{\"desafio\":\"12345678\"}");
+    set_response("{\"desafio\":\"12345678\"}");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "1234567") == 0);
-    answer("{\"desafio\":\"abc");
+    set_response("{\"desafio\":\"abc");
     CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "abc") == 0);
 }
 
 TEST_CASE("json_int reads at most nine digits after spaces and colons only") {
-    answer("{\"saldo\": 12}");
+    set_response("{\"saldo\": 12}");
     CHECK(json_int("\"saldo\"") == 12);
-    answer("{\"saldo\":\t12}");
+    set_response("{\"saldo\":\t12}");
     CHECK(json_int("\"saldo\"") == 0);
-    answer("{\"posicao\":-3}");
+    set_response("{\"posicao\":-3}");
     CHECK(json_int("\"posicao\"") == 0);
-    answer("{\"id\":1234567890}");
+    set_response("{\"id\":1234567890}");
     CHECK(json_int("\"id\"") == 123456789);
-    answer("{\"id\":999999999}");
+    set_response("{\"id\":999999999}");
     CHECK(json_int("\"id\"") == 999999999);
-    answer("{\"online\":true}");
+    set_response("{\"online\":true}");
     CHECK(json_int("\"online\"") == 0);
-    answer("{\"id\":\"5\"}");
+    set_response("{\"id\":\"5\"}");
     CHECK(json_int("\"id\"") == 0);
-    answer("{}");
+    set_response("{}");
     CHECK(json_int("\"id\"") == 0);
-    answer("{\"ticket_id\":1,\"id\":2}");
+    set_response("{\"ticket_id\":1,\"id\":2}");
     CHECK(json_int("\"id\"") == 2);
-    answer("{\"campo\":\"id\",\"id\":3}");
+    set_response("{\"campo\":\"id\",\"id\":3}");
     CHECK(json_int("\"id\"") == 0);
 }
 
@@ -149,11 +140,9 @@ TEST_CASE("random and mutated answers never write outside the destination buffer
             char zone[300];
             memset(zone, 0x5A, sizeof zone);
             int size = 1 + rand() % 128;
-            int got = account_value(key, zone + 64, size);
-            CHECK((got == 0 || got == 1));
+            account_value(key, zone + 64, size);
             for (int i = 0; i < 64; i++) REQUIRE(zone[i] == 0x5A);
             for (int i = 64 + size; i < (int)sizeof zone; i++) REQUIRE(zone[i] == 0x5A);
-            CHECK(json_int(key) >= 0);
         }
         char form[40 + 4];
         memset(form + 40, 0x5A, 4);
