@@ -145,14 +145,15 @@ inline void fill(const wchar_t *mail, const wchar_t *secret) {
 
 // Signs in through the real form against a fresh fake server whose queue answers `queue_body` with
 // `status`, then stops timer 1 so that only the test's own refreshes run.
-inline void sign_in(const char *queue_body, int status = 200, const char *token = "tok-1") {
+inline void sign_in(const char *queue_body, int status = 200, const char *token = "tok-1",
+                    const wchar_t *password = L"segredo1") {
     ensure_started();
     fake_reset();
     char answer[128];
     snprintf(answer, sizeof answer, "{\"token\":\"%s\"}", token);
     script("POST", "/suporte/avulso/api/conta/login", 200, answer);
     script("GET", "/suporte/avulso/api/conta/atendimento", status, queue_body);
-    fill(L"ana@exemplo.com", L"segredo1");
+    fill(L"ana@exemplo.com", password);
     command(1);
     REQUIRE(logged == 1);
     KillTimer(window, queue_timer);

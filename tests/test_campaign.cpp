@@ -211,7 +211,7 @@ const char service_queue[] =
 const char chat_body[] = "HALVOREN-CHAT/1 42\nTécnico: Olá, campanha\n";
 
 void signed_in_once() {
-    if (!logged) sign_in(idle_queue, 200, token);
+    if (!logged) sign_in(idle_queue, 200, token, L"segredo-campanha-1");
 }
 void drive_idle(int fault) {
     timed_tick(queue_timer), timed_tick(presence_timer);
