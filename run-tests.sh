@@ -8,6 +8,8 @@ source "$(dirname "$0")/tools/common.sh"
 install_packages || exit 1
 out="$top/build"
 mkdir -p "$out"
+echo "== layers (every include points down)"
+/usr/bin/python3 "$top/tools/check_layers.py" || { echo "an include points up or sideways"; exit 1; }
 echo "== building"
 build "$out/release" suporte.halvoren.com.br || { echo "production build failed"; exit 1; }
 build "$out/test" localhost || { echo "test build failed"; exit 1; }
@@ -34,6 +36,8 @@ export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out/test" HALVOREN_RELEASE="$out/r
 mkdir -p "$run/review"
 export HALVOREN_REVIEW="Z:$run/review"
 status=0
+echo "== readers and text helpers (native, no Wine)"
+build_native "$out/native" || status=1
 echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== end-to-end and tool tests (pytest)"

@@ -1,7 +1,7 @@
 // Buying credit packages: the server creates the payment and the provider's checkout page opens in
 // the browser.
 #include "accounts.h"
-#include "../shell/shell.h"
+#include "../base/ui.h"
 #include "../transport/transport.h"
 #include <shellapi.h>
 
@@ -23,22 +23,17 @@ static int is_checkout(const char *link) {
     return 0;
 }
 
-void start_sandbox_checkout(int credits) {
-    char body[64];
-    erase_secret(body, sizeof body);
-    append(body, sizeof body, "{\"creditos\":");
-    char digits[11];
-    integer_text(digits, credits);
-    append(body, sizeof body, digits);
-    append(body, sizeof body, "}");
-    int status = http_payload(L"/suporte/avulso/api/conta/pagamentos", body, length(body),
-                              L"Content-Type: application/json\r\n", 2);
+void start_sandbox_checkout(int credits, const char *token) {
+    char members[4096] = "", body[64];
+    json_number(members, "creditos", credits);
+    json_body(body, sizeof body, members);
+    int status = http_json(L"/suporte/avulso/api/conta/pagamentos", body, purchase_request, token);
     if (status == 503 || status == 404) {
         pop("Pagamento de teste indisponível. Falta ativar o Asaas Sandbox.");
         return;
     }
     static char link[1024];
-    if (status != 201 || !account_value("\"link\"", link, sizeof link) || !is_checkout(link)) {
+    if (status != 201 || !account_value(response, "\"link\"", link, sizeof link) || !is_checkout(link)) {
         pop(unusable);
         return;
     }

@@ -1,7 +1,6 @@
 // Measuring and painting the speech-bubble rows of the conversation list.
-#include "chat.h"
-#include "../dashboard/dashboard.h"
-#include "../shell/shell.h"
+#include "rows.h"
+#include "../base/ui.h"
 
 // The bubble is 362 px wide; its text is inset by 12 px on either side.
 enum { bubble_width = 362, text_inset = 12, text_width = bubble_width - 2 * text_inset, caption_height = 16 };
@@ -49,12 +48,12 @@ void chat_draw_row(const DRAWITEMSTRUCT *item) {
 
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old_font = SelectObject(dc, small_font);
-    SetTextColor(dc, RGB(0x69, 0x52, 0x55));
+    SetTextColor(dc, muted_text);
     RECT caption = {bubble.left + 3, cell.top, bubble.left + bubble_width, cell.top + caption_height};
     DrawTextW(dc, technician ? L"TÉCNICO" : L"VOCÊ", -1, &caption, DT_SINGLELINE | DT_NOPREFIX);
 
     SelectObject(dc, font);
-    SetTextColor(dc, RGB(0x21, 0x19, 0x1A));
+    SetTextColor(dc, dark_text);
     RECT text = {bubble.left + text_inset, bubble.top + 7, bubble.right - text_inset, bubble.bottom};
     DrawTextW(dc, row->text, drawn_units(row), &text, text_format);
     SelectObject(dc, old_font);

@@ -1,6 +1,6 @@
 // Cutting the conversation into messages and the messages into list rows.
 #include "chat.h"
-#include "../shell/shell.h"
+#include "../base/text.h"
 
 chat_row chat_rows[chat_rows_size] guard_zone(chat_rows);
 int chat_row_count;

@@ -1,40 +1,7 @@
 // The drawing primitives of the flat style and the owner-drawn controls.
 #include "dashboard.h"
-#include "../accounts/accounts.h"
 #include "../assets/assets.h"
-#include "../shell/shell.h"
-
-static const COLORREF dark_text = RGB(0x21, 0x19, 0x1A);
-static const COLORREF muted_text = RGB(0x69, 0x52, 0x55);
-static const COLORREF red_text = RGB(0xBD, 0x11, 0x20);
-static const COLORREF white_text = RGB(0xFF, 0xFF, 0xFF);
-static const COLORREF disabled_text = RGB(0xA7, 0xA9, 0xAA);
-
-void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius) {
-    // No outline: the shape is the brush alone.
-    HGDIOBJ old_pen = SelectObject(dc, GetStockObject(NULL_PEN));
-    HGDIOBJ old_brush = SelectObject(dc, brush);
-    RoundRect(dc, r->left, r->top, r->right, r->bottom, radius, radius);
-    SelectObject(dc, old_brush);
-    SelectObject(dc, old_pen);
-}
-
-void dashboard_card(HDC dc, const RECT *r, int highlighted) {
-    rounded(dc, r, highlighted ? red_brush : border_brush, 18);
-    RECT inner = {r->left + 1, r->top + 1, r->right - 1, r->bottom - 1};
-    rounded(dc, &inner, paper_brush, 16);
-}
-
-void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align) {
-    // 4, 5 and 6 are the DT_ values with DT_VCENTER folded in; both mean the same here.
-    static const UINT horizontal[3] = {DT_LEFT, DT_CENTER, DT_RIGHT};
-    HGDIOBJ old_font = SelectObject(dc, f);
-    SetTextColor(dc, colour);
-    SetBkMode(dc, TRANSPARENT);
-    RECT box = *r;
-    DrawTextW(dc, text, -1, &box, horizontal[(align & 3) % 3] | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    SelectObject(dc, old_font);
-}
+#include "../base/ui.h"
 
 void draw_field(HWND main, HDC dc, HWND edit) {
     if (!edit || !IsWindowVisible(edit)) return;
@@ -59,8 +26,9 @@ static void draw_pill(const DRAWITEMSTRUCT *item) {
     HDC dc = item->hDC;
     RECT r = item->rcItem;
     int id = (int)item->CtlID;
-    int tab = id >= 30 && id <= 32;
-    int selected = tab ? id == dashboard_tab + 30 : id == 35;
+    int tab = id >= first_tab_id && id < first_tab_id + 3;
+    // The 5-credit package is the best buy and always shows filled.
+    int selected = tab ? id == first_tab_id + dashboard_tab : id == first_package_id + 2;
     int pressed = (item->itemState & ODS_SELECTED) != 0;
     wchar_t text[65];
     GetWindowTextW(item->hwndItem, text, 65);
@@ -113,7 +81,7 @@ static void draw_banner(const DRAWITEMSTRUCT *item) {
 static void draw_session_header(const DRAWITEMSTRUCT *item) {
     HDC dc = item->hDC;
     // The one brush made while painting: no shared brush has the header's colour.
-    HBRUSH fill = CreateSolidBrush(RGB(0x22, 0x23, 0x26));
+    HBRUSH fill = CreateSolidBrush(session_header_colour);
     FillRect(dc, &item->rcItem, fill);
     DeleteObject(fill);
     SetDIBitsToDevice(dc, 24, 8, BRAND_W, BRAND_H, 0, 0, 0, BRAND_H, brand_pixels, (const BITMAPINFO *)&brand_bitmap,
@@ -137,7 +105,7 @@ static void draw_eye(HDC dc, const RECT *r) {
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     Ellipse(dc, cx - 3, cy - 3, cx + 4, cy + 4);
     SelectObject(dc, old_brush);
-    if (visible) {
+    if (board.password_shown) {
         MoveToEx(dc, cx - 12, cy + 8, nullptr);
         LineTo(dc, cx + 13, cy - 8);
     }
@@ -146,11 +114,11 @@ static void draw_eye(HDC dc, const RECT *r) {
 static void draw_button(const DRAWITEMSTRUCT *item) {
     HDC dc = item->hDC;
     int disabled = (item->itemState & ODS_DISABLED) != 0;
-    int primary = item->CtlID != 2 && !disabled;
+    int primary = item->CtlID != eye_id && !disabled;
     int pressed = (item->itemState & ODS_SELECTED) != 0;
     FillRect(dc, &item->rcItem, paper_brush);
     rounded(dc, &item->rcItem, primary ? (pressed ? pressed_brush : red_brush) : header_brush, 14);
-    if (item->CtlID == 2) {
+    if (item->CtlID == eye_id) {
         draw_eye(dc, &item->rcItem);
     } else {
         wchar_t text[129];
@@ -164,15 +132,15 @@ static void draw_button(const DRAWITEMSTRUCT *item) {
 void draw_control(const DRAWITEMSTRUCT *item) {
     int id = (int)item->CtlID;
     int is_static = item->CtlType == ODT_STATIC;
-    if ((id >= 30 && id <= 35) || id == 19)
+    if ((id >= first_tab_id && id < first_package_id + 3) || id == buy_button_id)
         draw_pill(item);
     else if (item->hwndItem == banner_cta)
         draw_banner_button(item);
     else if (is_static && item->hwndItem == banner)
         draw_banner(item);
-    else if (is_static && id == 4)
+    else if (is_static && id == login_header_id)
         draw_session_header(item);
-    else if (is_static && id == 5)
+    else if (is_static && id == status_badge_id)
         draw_status_badge(item);
     else
         draw_button(item);

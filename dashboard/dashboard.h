@@ -1,21 +1,31 @@
-// The dashboard: tabs and layout, painting of the main window, owner-drawn controls and banner slides.
+// The dashboard: which tab shows, the painting of the main window, the owner-drawn controls and the
+// banner slides. It paints what the board says; the app fills the board in from the other folders'
+// state before each paint.
 #pragma once
 
 #include <windows.h>
 
+enum dashboard_tab_id { home_tab = 0, credits_tab = 1, history_tab = 2 };
 extern int dashboard_tab;
 extern int banner_index;
+
+// What the painting shows of the rest of the program.
+struct dashboard_board {
+    int session;  // a ticket's session view is open
+    int logged, balance_known, balance, waiting, recent_ticket, recent_cancelled;
+    int presence;  // 1 online, 0 offline, -1 unknown
+    int password_shown;
+};
+extern dashboard_board board;
+
+// Where the balance and the last ticket are painted on each tab (empty where a tab has none).
+extern const RECT balance_areas[3], history_areas[3];
+extern const RECT presence_area;
 
 void paint_window(HDC dc);
 void draw_control(const DRAWITEMSTRUCT *item);
 void draw_field(HWND main, HDC dc, HWND edit);
-void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius);
-void dashboard_card(HDC dc, const RECT *r, int highlighted);
-void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align);
-void dashboard_show();
 void dashboard_open(int tab);
-void refresh_dashboard_size();
-void account_dashboard_update(int balance_changed, int history_changed);
 
 // One slide of the home tab's banner: a 431 x 77 picture under a title and two lines of text.
 struct banner_slide {

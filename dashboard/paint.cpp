@@ -1,15 +1,8 @@
 // The picture of the main window, painted while its background is erased, with the balance and
 // last-ticket texts of the dashboard.
 #include "dashboard.h"
-#include "../accounts/accounts.h"
 #include "../assets/assets.h"
-#include "../shell/shell.h"
-#include "../tickets/tickets.h"
-
-static const COLORREF dark_text = RGB(0x21, 0x19, 0x1A);
-static const COLORREF muted_text = RGB(0x69, 0x52, 0x55);
-static const COLORREF red_text = RGB(0xBD, 0x11, 0x20);
-static const COLORREF white_text = RGB(0xFF, 0xFF, 0xFF);
+#include "../base/ui.h"
 
 struct credit_package {
     const wchar_t *name, *total, *per_use;
@@ -41,9 +34,9 @@ static void utf8_text(HDC dc, const char *text, HFONT f, COLORREF colour, const 
 
 void dashboard_balance(HDC dc, const RECT *r, HFONT f) {
     char text[64] = "";
-    if (balance_known) {
-        integer_text(text, account_balance);
-        append(text, sizeof text, account_balance == 1 ? " crédito" : " créditos");
+    if (board.balance_known) {
+        integer_text(text, board.balance);
+        append(text, sizeof text, board.balance == 1 ? " crédito" : " créditos");
     } else {
         append(text, sizeof text, "Saldo indisponível");
     }
@@ -56,12 +49,12 @@ void dashboard_history(HDC dc, int units, int offset) {
     text_at(dc, L"Último chamado encerrado", strong_font, dark_text, 122, offset + (base + 432) / 100, 532,
             offset + (base + 2112) / 100, 0);
     char text[100] = "";
-    if (!recent_ticket) {
+    if (!board.recent_ticket) {
         append(text, sizeof text, "Nenhum chamado encerrado disponível.");
     } else {
         append(text, sizeof text, "Chamado #");
-        integer_text(text + length(text), recent_ticket);
-        append(text, sizeof text, recent_cancelled ? " · Cancelado" : " · Atendimento concluído");
+        integer_text(text + length(text), board.recent_ticket);
+        append(text, sizeof text, board.recent_cancelled ? " · Cancelado" : " · Atendimento concluído");
     }
     RECT line = {122, offset + (base + 2208) / 100, 532, offset + (base + 3984) / 100};
     utf8_text(dc, text, font, muted_text, &line, 0);
@@ -70,10 +63,10 @@ void dashboard_history(HDC dc, int units, int offset) {
 static void paint_presence(HDC dc) {
     const wchar_t *text = L"●  Status indisponível";
     COLORREF colour = muted_text;
-    if (support_presence > 0) {
+    if (board.presence > 0) {
         text = L"●  Zivavoz online";
-        colour = RGB(0x20, 0x70, 0x3A);
-    } else if (support_presence == 0) {
+        colour = online_text;
+    } else if (board.presence == 0) {
         text = L"●  Zivavoz offline";
         colour = red_text;
     }
@@ -82,7 +75,7 @@ static void paint_presence(HDC dc) {
 
 static void paint_home(HDC dc) {
     text_at(dc, L"Central do cliente", dashboard_font, dark_text, 112, 9, 378, 30, 0);
-    if (!logged) {
+    if (!board.logged) {
         card_at(dc, 112, 146, 543, 347, 0);
         text_at(dc, L"Acesse sua conta", heading_font, dark_text, 124, 151, 530, 175, 0);
         text_at(dc, L"Entre para solicitar suporte e consultar seus créditos.", font, muted_text, 124, 175, 530, 194,
@@ -99,7 +92,7 @@ static void paint_home(HDC dc) {
     RECT balance = {394, 182, 534, 206};
     dashboard_balance(dc, &balance, price_font);
     // While a ticket waits the description field is hidden, so its frame goes too.
-    if (!account_waiting) card_at(dc, 121, 207, 366, 234, 0);
+    if (!board.waiting) card_at(dc, 121, 207, 366, 234, 0);
     dashboard_history(dc, 533, 26);
 }
 
@@ -135,7 +128,7 @@ void paint_window(HDC dc) {
     RECT client;
     GetClientRect(window, &client);
     FillRect(dc, &client, paper_brush);
-    if (!dashboard_font || chat_ticket) {
+    if (!dashboard_font || board.session) {
         // The session view: a plain page with frames round the fields that show.
         HWND fields[] = {loginName, loginPass, problem, chat_input};
         for (HWND f : fields) draw_field(window, dc, f);
@@ -146,9 +139,9 @@ void paint_window(HDC dc) {
     SetDIBitsToDevice(dc, 5, 12, MENU_BRAND_W, MENU_BRAND_H, 0, 0, 0, MENU_BRAND_H, menu_brand_pixels,
                       (const BITMAPINFO *)&logo_bitmap, DIB_RGB_COLORS);
     paint_presence(dc);
-    if (dashboard_tab == 1)
+    if (dashboard_tab == credits_tab)
         paint_credits(dc);
-    else if (dashboard_tab == 2)
+    else if (dashboard_tab == history_tab)
         paint_history(dc);
     else
         paint_home(dc);

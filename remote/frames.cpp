@@ -1,7 +1,9 @@
 // Screen frames for the technician and the mouse and keyboard commands that come back.
 #include "remote.h"
-#include "../shell/shell.h"
+#include "../base/ui.h"
 #include "../transport/transport.h"
+
+int remote_refusals;
 
 // The stretch goes into 32 bits per pixel: GDI's halftone into a 16-bit bitmap takes several
 // milliseconds longer per frame than this one and the packing below together.
@@ -35,7 +37,7 @@ int capture_screen() {
     if (!screen) return 0;
     if (!capture_dc && !make_capture(screen)) {
         ReleaseDC(nullptr, screen);
-        remote_disconnect();
+        end_remote_session();
         return 0;
     }
     SetStretchBltMode(capture_dc, HALFTONE);
@@ -111,11 +113,7 @@ static const char *take_field(const char *at, char *dst, char end) {
 }
 
 // Leading digits only, stopping once past 65535, so no field can overflow.
-static unsigned number(const char *s) {
-    unsigned value = 0;
-    for (; *s >= '0' && *s <= '9' && value <= 65535; s++) value = value * 10 + (unsigned)(*s - '0');
-    return value;
-}
+static unsigned number(const char *s) { return decimal(&s, 65535); }
 
 // A technician's 350 ms of input is a handful of lines. A flood would keep the window busy for
 // seconds and queue its keys ahead of the customer's own click on "Desconectar remoto".
@@ -133,5 +131,5 @@ void apply_commands() {
         int n = remote_inputs(verb, number(first), number(second), inputs);
         if (n && (int)SendInput(n, inputs, sizeof(INPUT)) < n) refused = 1;
     }
-    if (refused) show(window, "Halvoren Zivavoz v30 — Windows não aplicou o comando remoto");
+    if (refused) remote_refusals++;
 }

@@ -2,16 +2,22 @@
 #pragma once
 
 #include <windows.h>
+#include "answer.h"
 
 // What the rest of the program calls: the timer-3 tick, the customer's end of a remote session, and
-// the local reset that the session view runs whenever it opens, switches or closes.
-void remote_tick();
-void remote_disconnect();
+// the local reset that runs whenever the session view opens, switches or closes. The tick and the
+// disconnect are given the open ticket and the credentials the channel's requests carry; the consent
+// dialog's answer uses the same.
+void remote_tick(int ticket, const char *csrf, const char *token);
+void remote_disconnect(int ticket, const char *csrf, const char *token);
 void remote_reset();
+
 
 // Shared by the files of this folder (and read by the tests).
 extern char remote_state[20], remote_id[40], offered[40], approved[40];
-extern int fast_remote_timer;
+// Whether frames stream (timer 3 every 350 ms instead of 700 ms), and how many times Windows refused
+// injected commands (the window's title says so).
+extern int fast_remote_timer, remote_refusals;
 extern HWND consent_window;
 extern HDC capture_dc;
 extern HBITMAP capture_bitmap, capture_old;
@@ -20,6 +26,11 @@ extern unsigned short frame_pixels[640 * 360];
 
 enum { frame_bytes = 640 * 360 * 2, fast_period = 350, slow_period = 700 };
 
+// The session the channel's requests serve, the ticket of it, and the end of a remote session with a
+// notice to the server when one was pending or accepted.
+void remote_use(int ticket, const char *csrf, const char *token);
+int remote_ticket();
+void end_remote_session();
 int remote_call(const char *action, const void *frame);
 void remote_speed(int fast);
 void show_consent(const char *name);

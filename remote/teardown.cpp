@@ -1,7 +1,6 @@
 // Ending a remote session, locally and, when the customer ends it, with a notice to the server.
 #include "remote.h"
-#include "../shell/shell.h"
-#include "../tickets/tickets.h"
+#include "../base/ui.h"
 
 void remote_reset() {
     remote_speed(0);
@@ -16,14 +15,17 @@ void remote_reset() {
         capture_pixels = nullptr;
     }
     approved[0] = offered[0] = 0;
-    // A hidden button cannot keep the keyboard: give it to the message field while the view is open.
-    if (GetFocus() == disconnect_button) SetFocus(chat_ticket ? chat_input : window);
-    hide(disconnect_button);
     remote_state[0] = remote_id[0] = 0;
 }
 
-void remote_disconnect() {
-    if (chat_ticket && remote_id[0] && (equal(remote_state, "ACEITO") || equal(remote_state, "PENDENTE")))
+void end_remote_session() {
+    int phase = remote_phase_of(remote_state);
+    if (remote_ticket() && remote_id[0] && (phase == remote_accepted || phase == remote_pending))
         remote_call("desconectar", nullptr);
     remote_reset();
+}
+
+void remote_disconnect(int ticket, const char *csrf, const char *token) {
+    remote_use(ticket, csrf, token);
+    end_remote_session();
 }

@@ -1,7 +1,5 @@
 // The message loop with the program's own Tab and Enter handling: there is no dialog manager.
 #include "shell.h"
-#include "../accounts/accounts.h"
-#include "../tickets/tickets.h"
 
 static int is_repeat(const MSG *m) { return (m->lParam & (1 << 30)) != 0; }
 
@@ -33,7 +31,7 @@ static int keyboard(const MSG *m) {
     if (m->message != WM_KEYDOWN) return 0;
     WPARAM key = m->wParam;
     if (m->hwnd == banner_cta && key == VK_RETURN) {
-        if (!is_repeat(m)) send_command(36, banner_cta);
+        if (!is_repeat(m)) send_command(banner_cta_id, banner_cta);
         return 1;
     }
     if (!logged && in_sign_in_form(m->hwnd)) {
@@ -47,16 +45,16 @@ static int keyboard(const MSG *m) {
             if (m->hwnd == loginName)
                 SetFocus(loginPass);
             else if (m->hwnd == eye)
-                send_command(2, eye);
+                send_command(eye_id, eye);
             else if (m->hwnd == account_switch)
-                send_command(20, account_switch);
+                send_command(account_switch_id, account_switch);
             else if (m->hwnd == loginPass || m->hwnd == action)
-                send_command(1, action);
+                send_command(action_id, action);
             return 1;
         }
     }
     if (m->hwnd == chat_input && key == VK_RETURN) {
-        if (!is_repeat(m)) send_command(3, chat_send);
+        if (!is_repeat(m)) send_command(chat_send_id, chat_send);
         return 1;
     }
     if (logged && !chat_ticket && key == VK_TAB) {
@@ -66,14 +64,6 @@ static int keyboard(const MSG *m) {
         return 1;
     }
     return 0;
-}
-
-void drop_queued_input() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
-    while (PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
 }
 
 int loop_message(MSG *message) {

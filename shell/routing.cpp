@@ -1,27 +1,52 @@
-// Routing of commands and timer ticks, with the busy guard, and the colours of the standard controls.
+// Routing of commands and timer ticks, with the busy guard: each case hands its feature what it needs
+// (the token, the anti-forgery value, the open ticket), and the presenter follows.
 #include "shell.h"
-#include "../accounts/accounts.h"
-#include "../chat/chat.h"
-#include "../dashboard/dashboard.h"
-#include "../remote/remote.h"
-#include "../tickets/tickets.h"
 
 static void ask_to_close_ticket() {
     if (!chat_ticket) return;
     int answer = MessageBoxW(window, L"Finalizar este chamado? A conversa será encerrada para você e para o técnico.",
                              L"Desconectar", MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION);
-    if (answer == IDYES) disconnect_ticket(chat_ticket);
+    if (answer != IDYES) return;
+    disconnect_ticket(chat_ticket, csrf, account_token);
+    follow_queue();
+}
+
+static void open_tab(int tab) {
+    if (logged && !chat_ticket) dashboard_open(tab);
+}
+
+static void refresh_queue() {
+    account_queue_refresh(account_token);
+    follow_queue();
+}
+
+void follow_queue() {
+    if (queue_wants_home) dashboard_tab = home_tab;
+    if (!session_switched) return;
+    session_switched = 0;
+    remote_reset();
+    // The next view's first poll must rebuild the list, whatever the server answers.
+    chat_forget();
+    chat_poll(chat_ticket, account_token);
 }
 
 static void submit() {
-    if (!logged)
+    if (!logged) {
         perform();
-    else
-        account_queue_action();
+        if (logged) refresh_queue();
+    } else if (account_queue_action(account_token)) {
+        follow_queue();
+    } else {
+        // No credit to ask with: the credits tab.
+        open_tab(credits_tab);
+    }
 }
 
+static void send_message() { chat_submit(chat_ticket, csrf, account_token); }
+static void disconnect_remote() { remote_disconnect(chat_ticket, csrf, account_token); }
+
 static int chosen_package;
-static void buy_package() { start_sandbox_checkout(packages[chosen_package - 33]); }
+static void buy_package() { start_sandbox_checkout(packages[chosen_package - first_package_id], account_token); }
 
 // Runs a command that talks to the server under the guard; 0 when the guard refused it. One gesture
 // acts once: what the customer clicked or typed while it ran is dropped.
@@ -34,86 +59,79 @@ static int guarded(void (*handler)()) {
     return 1;
 }
 
-LRESULT route_command(HWND hwnd, WPARAM wparam, LPARAM lparam) {
-    // Any notification from a button acts like a click: only the id is looked at.
-    int id = LOWORD(wparam);
+static int command(int id) {
     switch (id) {
-        case 1:
-            if (guarded(submit)) return 0;
-            break;
-        case 2: toggle_password(); return 0;
-        case 3:
-            if (guarded(chat_submit)) return 0;
-            break;
-        case 7:
-            if (guarded(ask_to_close_ticket)) return 0;
-            break;
-        case 8:
-            if (guarded(remote_disconnect)) return 0;
-            break;
-        case 19: dashboard_open(1); return 0;
-        case 20:
-            if (busy) break;
+        case action_id: return guarded(submit);
+        case eye_id: toggle_password(); return 1;
+        case chat_send_id: return guarded(send_message);
+        case ticket_action_id: return guarded(ask_to_close_ticket);
+        case disconnect_button_id: return guarded(disconnect_remote);
+        case buy_button_id: open_tab(credits_tab); return 1;
+        case account_switch_id:
+            if (busy) return 0;
             switch_account_stage();
-            return 0;
-        case 30:
-        case 31:
-        case 32:
+            return 1;
+        case first_tab_id:
+        case first_tab_id + 1:
+        case first_tab_id + 2:
             if (logged)
-                dashboard_open(id - 30);
+                open_tab(id - first_tab_id);
             else
                 focus_account_form();
-            return 0;
-        case 33:
-        case 34:
-        case 35:
-            if (busy || !logged || chat_ticket || dashboard_tab != 1) break;
+            return 1;
+        case first_package_id:
+        case first_package_id + 1:
+        case first_package_id + 2:
+            if (busy || !logged || chat_ticket || dashboard_tab != credits_tab) return 0;
             chosen_package = id;
             guarded(buy_package);
-            return 0;
-        case 36:
-            if (busy || chat_ticket || dashboard_tab != 0) return 0;
+            return 1;
+        case banner_cta_id:
+            if (busy || chat_ticket || dashboard_tab != home_tab) return 1;
             if (logged)
-                dashboard_open(1);
+                open_tab(credits_tab);
             else
                 focus_account_form();
-            return 0;
+            return 1;
+        case consent_answered_id: return 1;
     }
-    return DefWindowProcW(hwnd, WM_COMMAND, wparam, lparam);
-}
-
-LRESULT route_timer(HWND hwnd, WPARAM wparam, LPARAM lparam) {
-    switch (wparam) {
-        case presence_timer:
-            if (!chat_ticket) guarded(refresh_support_presence);
-            return 0;
-        case banner_timer:
-            banner_index = (banner_index + 1) % 3;
-            if (IsWindowVisible(banner)) InvalidateRect(banner, nullptr, 0);
-            return 0;
-        case elapsed_timer:
-            if (IsWindowVisible(elapsed_label)) update_elapsed();
-            return 0;
-    }
-    // Polls drop no input: the customer may be typing a message meanwhile.
-    if (!logged || busy) return DefWindowProcW(hwnd, WM_TIMER, wparam, lparam);
-    busy = 1;
-    if (wparam == chat_timer)
-        chat_poll();
-    else if (wparam == remote_timer) {
-        if (chat_ticket) remote_tick();
-    } else if (wparam == queue_timer)
-        account_queue_refresh();
-    busy = 0;
     return 0;
 }
 
-LRESULT control_colours(HDC dc, HWND control) {
-    SetTextColor(dc, RGB(0x21, 0x19, 0x1A));
-    if (control == chat_input) {
-        SetBkColor(dc, RGB(0xF6, 0xEE, 0xEE));
-        return (LRESULT)header_brush;
+LRESULT route_command(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    // Any notification from a button acts like a click: only the id is looked at.
+    if (!command(LOWORD(wparam))) return DefWindowProcW(hwnd, WM_COMMAND, wparam, lparam);
+    present();
+    return 0;
+}
+
+static void poll_presence() { refresh_support_presence(account_token); }
+static void poll_chat() { chat_poll(chat_ticket, account_token); }
+static void tick_remote() { remote_tick(chat_ticket, csrf, account_token); }
+
+static int tick(WPARAM id) {
+    switch (id) {
+        case presence_timer:
+            if (!chat_ticket) guarded(poll_presence);
+            return 1;
+        case banner_timer: banner_index = (banner_index + 1) % 3; return 1;
+        case elapsed_timer: return 1;
     }
-    SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
-    return (LRESULT)paper_brush;
+    // Polls drop no input: the customer may be typing a message meanwhile.
+    if (!logged || busy) return 0;
+    busy = 1;
+    if (id == chat_timer)
+        poll_chat();
+    else if (id == remote_timer)
+        tick_remote();
+    else if (id == queue_timer)
+        refresh_queue();
+    busy = 0;
+    return 1;
+}
+
+LRESULT route_timer(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    if (!tick(wparam)) return DefWindowProcW(hwnd, WM_TIMER, wparam, lparam);
+    present();
+    return 0;
 }

@@ -1,22 +1,10 @@
 // Start-up and shutdown: fonts, brushes, the main window, every child control and the WinHTTP connection.
 #include "shell.h"
-#include "../dashboard/dashboard.h"
-#include "../tickets/tickets.h"
 #include <commctrl.h>
-#include <winhttp.h>
 
 #ifndef SUPPORT_HOST
 #define SUPPORT_HOST "localhost"
 #endif
-
-HFONT small_font, font, strong_font, heading_font, dashboard_font, price_font;
-HBRUSH paper_brush, header_brush, red_brush, pressed_brush, tint_brush, border_brush, side_brush;
-void *connection;
-
-HWND login_header, info, user_label, pass_label, loginName, loginPass, eye, description_hint, problem, action,
-    account_switch, chat_heading, elapsed_label, status_badge, chat_title, chat_history, chat_input, chat_send,
-    ticket_action, banner, buy_button, disconnect_button, banner_cta;
-HWND navigation[3], package_buttons[3];
 
 const int packages[3] = {1, 3, 5};
 
@@ -24,9 +12,6 @@ static const wchar_t *const tabs[3] = {L"Início", L"Créditos", L"Histórico"};
 static const wchar_t *const buttons[3] = {L"Comprar 1 crédito", L"Comprar 3 créditos", L"Comprar 5 créditos"};
 
 static const wchar_t host[] = L"" SUPPORT_HOST;
-
-// Held only here: requests use the connection made from it.
-static HINTERNET session;
 
 static HFONT make_font(int height, int weight) {
     return CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -40,7 +25,7 @@ static void cue(HWND edit, const wchar_t *text) {
 
 static void create_controls() {
     const DWORD owner_button = WS_TABSTOP | BS_OWNERDRAW;
-    login_header = control(L"STATIC", L"Halvoren Zivavoz", SS_OWNERDRAW, 0, 0, 567, 60, 4);
+    login_header = control(L"STATIC", L"Halvoren Zivavoz", SS_OWNERDRAW, 0, 0, 567, 60, login_header_id);
     info = control(L"STATIC", L"", 0, 24, 76, 503, 35, 0);
     hide(info);
     user_label = control(L"STATIC", L"E-mail", 0, 124, 197, 405, 18, 0);
@@ -53,55 +38,55 @@ static void create_controls() {
     loginPass = control(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 131, 263, 327, 19, 0);
     SendMessageW(loginPass, EM_SETLIMITTEXT, 128, 0);
     cue(loginPass, L"Senha");
-    eye = control(L"BUTTON", L"Mostrar senha", owner_button, 470, 260, 61, 24, 2);
+    eye = control(L"BUTTON", L"Mostrar senha", owner_button, 470, 260, 61, 24, eye_id);
     description_hint = control(L"STATIC", L"Descrição opcional", 0, 24, 204, 503, 22, 0);
     hide(description_hint);
     problem = control(L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 33, 237, 485, 53, 0);
     hide(problem);
-    action = control(L"BUTTON", L"Entrar", owner_button, 124, 294, 407, 23, 1);
-    account_switch = control(L"BUTTON", L"Criar conta", owner_button, 124, 321, 407, 22, 20);
+    action = control(L"BUTTON", L"Entrar", owner_button, 124, 294, 407, 23, action_id);
+    account_switch = control(L"BUTTON", L"Criar conta", owner_button, 124, 321, 407, 22, account_switch_id);
     chat_heading = control(L"STATIC", L"", 0, 24, 91, 316, 24, 0);
     hide(chat_heading);
     SendMessageW(chat_heading, WM_SETFONT, (WPARAM)heading_font, 1);
     // This strip and the chat state line below run under "Desconectar remoto" and must not paint over it.
-    elapsed_label = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16);
+    elapsed_label = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, elapsed_label_id);
     hide(elapsed_label);
     place(elapsed_label, 24, 116, 503, 17);
     SendMessageW(elapsed_label, WM_SETFONT, (WPARAM)strong_font, 1);
-    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, 5);
+    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, status_badge_id);
     hide(status_badge);
     chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
     chat_history = control(L"LISTBOX", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
-                           24, 154, 503, 142, 6);
+                           24, 154, 503, 142, chat_history_id);
     hide(chat_history);
     chat_input = control(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 33, 309, 381, 25, 0);
     hide(chat_input);
     SendMessageW(chat_input, EM_SETLIMITTEXT, 2000, 0);
     cue(chat_input, L"Digite sua mensagem…");
-    chat_send = control(L"BUTTON", L"Enviar", owner_button, 433, 303, 94, 37, 3);
+    chat_send = control(L"BUTTON", L"Enviar", owner_button, 433, 303, 94, 37, chat_send_id);
     hide(chat_send);
-    ticket_action = control(L"BUTTON", L"Desconectar", owner_button, 341, 66, 186, 35, 7);
+    ticket_action = control(L"BUTTON", L"Desconectar", owner_button, 341, 66, 186, 35, ticket_action_id);
     hide(ticket_action);
-    banner = control(L"STATIC", L"", WS_CLIPSIBLINGS | SS_OWNERDRAW, 112, 34, 431, 103, 18);
+    banner = control(L"STATIC", L"", WS_CLIPSIBLINGS | SS_OWNERDRAW, 112, 34, 431, 103, banner_id);
     ShowWindow(banner, SW_SHOW);
-    buy_button = control(L"BUTTON", L"Comprar créditos", owner_button, 24, 159, 174, 31, 19);
+    buy_button = control(L"BUTTON", L"Comprar créditos", owner_button, 24, 159, 174, 31, buy_button_id);
     hide(buy_button);
-    disconnect_button = control(L"BUTTON", L"Desconectar remoto", owner_button, 341, 105, 186, 32, 8);
+    disconnect_button = control(L"BUTTON", L"Desconectar remoto", owner_button, 341, 105, 186, 32, disconnect_button_id);
     hide(disconnect_button);
     place(chat_heading, 24, 91, 316, 24);
 }
 
 static void create_dashboard_controls() {
     banner_cta = control(L"BUTTON", L"Entre para comprar", WS_CLIPSIBLINGS | WS_TABSTOP | BS_OWNERDRAW, 126, 107,
-                         139, 23, 36);
+                         139, 23, banner_cta_id);
     // It lies inside the banner's rectangle and must be drawn above it.
     SetWindowPos(banner_cta, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (int i = 0; i < 3; i++) {
         navigation[i] = control(L"BUTTON", tabs[i], WS_TABSTOP | BS_OWNERDRAW, 5, (5376 + 2544 * i) / 100, 88, 23,
-                                30 + i);
+                                first_tab_id + i);
         package_buttons[i] = control(L"BUTTON", buttons[i], WS_TABSTOP | BS_OWNERDRAW, (11648 + 14560 * i) / 100,
-                                     192, 131, 27, 33 + i);
+                                     192, 131, 27, first_package_id + i);
         hide(navigation[i]);
         hide(package_buttons[i]);
     }
@@ -121,45 +106,26 @@ static void create_dashboard_controls() {
     place(account_switch, 124, 321, 407, 22);
 }
 
-static void open_connection() {
-    session = WinHttpOpen(L"Halvoren Zivavoz Windows", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!session) return;
-    WinHttpSetTimeouts(session, 3500, 3500, 4500, 4500);
-    // The wait for an answer's headers has a limit of its own, unbounded by the call above under Wine.
-    DWORD receive = 4500;
-    WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
-    connection = WinHttpConnect(session, host, INTERNET_DEFAULT_HTTPS_PORT, 0);
-}
-
 int start_up() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    paper_brush = CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
-    header_brush = CreateSolidBrush(RGB(0xF6, 0xEE, 0xEE));
-    red_brush = CreateSolidBrush(RGB(0xBD, 0x11, 0x20));
-    pressed_brush = CreateSolidBrush(RGB(0x93, 0x0B, 0x18));
-    tint_brush = CreateSolidBrush(RGB(0xFC, 0xE7, 0xE9));
-    border_brush = CreateSolidBrush(RGB(0xE5, 0xD4, 0xD6));
+    paper_brush = CreateSolidBrush(paper_colour);
+    header_brush = CreateSolidBrush(header_colour);
+    red_brush = CreateSolidBrush(red_colour);
+    pressed_brush = CreateSolidBrush(pressed_colour);
+    tint_brush = CreateSolidBrush(tint_colour);
+    border_brush = CreateSolidBrush(border_colour);
     small_font = make_font(-12, 700);
     font = make_font(-12, 400);
     strong_font = make_font(-12, 600);
     heading_font = make_font(-17, 700);
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
-    wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
-    wc.hbrBackground = paper_brush;
-    wc.lpszClassName = L"HalvorenSuporte";
-    RegisterClassW(&wc);
+    register_class(L"HalvorenSuporte", procedure);
     window = CreateWindowExW(0, L"HalvorenSuporte", L"Halvoren Rezovi v48 - Teste",
                              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                             CW_USEDEFAULT, 567, 514, nullptr, nullptr, instance, nullptr);
+                             CW_USEDEFAULT, 567, 514, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) return 0;
 
     create_controls();
-    side_brush = CreateSolidBrush(RGB(0x16, 0x1A, 0x20));
+    side_brush = CreateSolidBrush(side_colour);
     dashboard_font = make_font(-18, 700);
     price_font = make_font(-19, 700);
     create_dashboard_controls();
@@ -168,18 +134,16 @@ int start_up() {
     ShowWindow(window, SW_SHOW);
     SetTimer(window, banner_timer, 7000, nullptr);
     SetFocus(loginName);
-    open_connection();
+    open_transport(host);
     SetTimer(window, presence_timer, 5000, nullptr);
-    refresh_support_presence();
+    refresh_support_presence(nullptr);
+    present();
     if (!connection) pop("Não foi possível iniciar a conexão.");
     return 1;
 }
 
 void shut_down() {
-    if (connection) WinHttpCloseHandle(connection);
-    if (session) WinHttpCloseHandle(session);
-    connection = nullptr;
-    session = nullptr;
+    close_transport();
     HGDIOBJ objects[] = {side_brush, dashboard_font, price_font,  tint_brush, border_brush,
                          small_font, heading_font,   strong_font, font,       pressed_brush,
                          red_brush,  header_brush,   paper_brush};

@@ -1,11 +1,6 @@
 // The program's entry point and the main window procedure.
 #include "shell.h"
-#include "../chat/chat.h"
-#include "../dashboard/dashboard.h"
-#include "../remote/remote.h"
-#include "../tickets/tickets.h"
 
-HWND window;
 int busy;
 
 // No runtime start-up runs before this: the linker makes it the process entry point.
@@ -20,25 +15,28 @@ LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
     switch (message) {
         case WM_ERASEBKGND:
             // The whole window picture is painted here; there is no WM_PAINT handler.
+            fill_board();
             paint_window((HDC)wparam);
             return 1;
         case WM_MEASUREITEM:
-            if (wparam != 6) break;
+            if (wparam != chat_history_id) break;
             chat_measure_row((MEASUREITEMSTRUCT *)lparam);
             return 1;
         case WM_DRAWITEM: {
             const DRAWITEMSTRUCT *item = (const DRAWITEMSTRUCT *)lparam;
-            if (item->CtlType == ODT_LISTBOX)
+            if (item->CtlType == ODT_LISTBOX) {
                 chat_draw_row(item);
-            else
+            } else {
+                fill_board();
                 draw_control(item);
+            }
             return 1;
         }
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC: return control_colours((HDC)wparam, (HWND)lparam);
         case WM_CLOSE:
             stop_alert();
-            remote_disconnect();
+            remote_disconnect(chat_ticket, csrf, account_token);
             break;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_TIMER: return route_timer(hwnd, wparam, lparam);

@@ -100,12 +100,7 @@ inline SIZE client_size(HWND w = window) {
     return {r.right, r.bottom};
 }
 
-// Now and a given UTC time as FILETIME counts (100 ns units since 1601).
-inline unsigned long long clock_now() {
-    FILETIME t;
-    GetSystemTimeAsFileTime(&t);
-    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
-}
+// A given UTC time as a FILETIME count (100 ns units since 1601), as clock_now gives the present one.
 inline unsigned long long file_time(int y, int mo, int d, int h, int mi, int s) {
     SYSTEMTIME st = {};
     st.wYear = (WORD)y, st.wMonth = (WORD)mo, st.wDay = (WORD)d, st.wHour = (WORD)h, st.wMinute = (WORD)mi,
@@ -163,19 +158,65 @@ inline void sign_in(const char *queue_body, int status = 200, const char *token 
 inline void signed_in(int tab = 0) {
     ensure_started();
     logged = 1;
+    balance_known = 1;
     chat_ticket = 0;
     account_waiting = 0;
     dashboard_tab = tab;
-    SetWindowTextW(banner_cta, L"Comprar créditos");
-    SetWindowTextW(action, L"Solicitar suporte");
-    HWND form[] = {user_label, pass_label, loginName, loginPass, eye, account_switch};
-    for (HWND w : form) ShowWindow(w, SW_HIDE);
-    place(info, 122, 175, 245, 19);
-    place(description_hint, 122, 192, 240, 18);
-    place(problem, 126, 210, 235, 22);
-    place(action, 122, 238, 245, 20);
-    place(buy_button, 395, 238, 136, 20);
-    dashboard_show();
+    present();
+    KillTimer(window, queue_timer);
+}
+
+// Painting as the window procedure does it: the board filled in from the state first.
+inline void paint_main(HDC dc) {
+    fill_board();
+    paint_window(dc);
+}
+inline void draw_main_control(const DRAWITEMSTRUCT *item) {
+    fill_board();
+    draw_control(item);
+}
+
+// The program's handlers as routing runs them, with what routing hands them, followed by the presenter.
+inline void refresh_queue() {
+    account_queue_refresh(account_token);
+    follow_queue();
+    present();
+}
+inline void poll_chat() {
+    chat_poll(chat_ticket, account_token);
+    present();
+}
+inline void send_chat() {
+    chat_submit(chat_ticket, csrf, account_token);
+    present();
+}
+inline void poll_presence() {
+    refresh_support_presence(account_token);
+    present();
+}
+inline void disconnect_remote() {
+    remote_disconnect(chat_ticket, csrf, account_token);
+    present();
+}
+inline void close_ticket(int ticket) {
+    disconnect_ticket(ticket, csrf, account_token);
+    follow_queue();
+    present();
+}
+inline void enter_stage(int stage) {
+    account_screen(stage);
+    present();
+}
+inline void open_tab(int tab) {
+    if (logged && !chat_ticket) dashboard_open(tab);
+    present();
+}
+// The session view of a ticket (0: none), opened or closed as a queue refresh would.
+inline void switch_session(int ticket) {
+    chat_ticket = ticket;
+    session_switched = 1;
+    follow_queue();
+    present();
 }
 
 // A key-down as the message loop sees it; repeat sets bit 30 of lParam.

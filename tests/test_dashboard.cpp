@@ -59,14 +59,14 @@ TEST_CASE("tabs open only when signed in and outside a session") {
     ensure_started();
     logged = 0;
     dashboard_tab = 0;
-    dashboard_open(1);
+    open_tab(1);
     CHECK(dashboard_tab == 0);
     logged = 1;
     chat_ticket = 9;
-    dashboard_open(2);
+    open_tab(2);
     CHECK(dashboard_tab == 0);
     chat_ticket = 0;
-    dashboard_open(2);
+    open_tab(2);
     CHECK(dashboard_tab == 2);
     CHECK(GetFocus() == navigation[2]);
     // The buy button always leads to the credits tab.
@@ -126,8 +126,7 @@ TEST_CASE("the dashboard size stays in the work area and a minimized window gets
 }
 
 TEST_CASE("balance and history changes repaint only their lines") {
-    ensure_started();
-    logged = 1;
+    signed_in();
     struct {
         int tab, balance, history;
         RECT expected;
@@ -139,8 +138,11 @@ TEST_CASE("balance and history changes repaint only their lines") {
     for (auto &c : cases) {
         CAPTURE(c.tab);
         dashboard_tab = c.tab;
+        present();
         ValidateRect(window, nullptr);
-        account_dashboard_update(c.balance, c.history);
+        account_balance += c.balance;
+        recent_ticket += c.history;
+        present();
         CHECK(same(pending(), c.expected));
     }
     dashboard_tab = 0;
@@ -161,28 +163,29 @@ TEST_CASE("presence reads only a numeric online flag and repaints its strip only
         {200, "{\"online\":7}", 1},
     };
     support_presence = -1;
+    present();
     for (auto &s : steps) {
         CAPTURE(s.body);
         script("GET", path, s.status, s.body);
         int before = support_presence;
         ValidateRect(window, nullptr);
-        refresh_support_presence();
+        poll_presence();
         CHECK(support_presence == s.expected);
         CHECK(same(pending(), before == s.expected ? RECT{0, 0, 0, 0} : strip));
         // The same answer again repaints nothing.
         ValidateRect(window, nullptr);
-        refresh_support_presence();
+        poll_presence();
         CHECK(same(pending(), RECT{0, 0, 0, 0}));
     }
     // Unreachable: a dropped connection reads as unavailable.
     script("GET", path, 200, "", -1, nullptr, 0, 0, 1);
-    refresh_support_presence();
+    poll_presence();
     CHECK(support_presence == -1);
 }
 
 TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
     sign_in("{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
-    refresh_support_presence();
+    poll_presence();
     flush_events();
     int before = fake_count();
     ValidateRect(window, nullptr);

@@ -32,7 +32,7 @@ DRAWITEMSTRUCT item_for(HWND c, HDC dc, UINT state = 0) {
 struct drawn : canvas {
     drawn(HWND c, UINT state = 0) : canvas(client_size(c).cx, client_size(c).cy) {
         DRAWITEMSTRUCT d = item_for(c, dc, state);
-        draw_control(&d);
+        draw_main_control(&d);
     }
 };
 
@@ -85,7 +85,7 @@ void signed_out() {
     logged = 0;
     chat_ticket = 0;
     dashboard_tab = 0;
-    account_screen(0);
+    enter_stage(0);
 }
 
 // The colour of the screen at the middle of a control's left edge, 3 px in.
@@ -428,7 +428,7 @@ TEST_CASE("the side bar shows the brand mark and the presence label in its colou
                  {1, L"●  Zivavoz online", online}};
     for (auto &e : cases) {
         support_presence = e.presence;
-        paint_window(c.dc);
+        paint_main(c.dc);
         CHECK(shows_text(c, {380, 9, 543, 27}, e.text, strong_font, e.colour, paper, DT_RIGHT));
         CHECK(count(c, {380, 9, 543, 27}, e.colour) > 10);
         RECT label = ink(c, {380, 9, 543, 27}, paper);
@@ -465,7 +465,7 @@ TEST_CASE("the sign-in card frames the e-mail field only while that field is sho
     ensure_started();
     signed_out();
     canvas c(client_size().cx, client_size().cy);
-    paint_window(c.dc);
+    paint_main(c.dc);
     CHECK(shows_text(c, {112, 9, 378, 30}, L"Central do cliente", dashboard_font, dark, paper, DT_LEFT));
     CHECK(shows_text(c, {124, 151, 530, 175}, L"Acesse sua conta", heading_font, dark, paper, DT_LEFT));
     CHECK(shows_text(c, {124, 175, 530, 194}, L"Entre para solicitar suporte e consultar seus créditos.", font,
@@ -482,14 +482,14 @@ TEST_CASE("the sign-in card frames the e-mail field only while that field is sho
     review(c, "signin");
 
     // At the code-confirmation stage the e-mail field is hidden and its frame goes with it.
-    account_screen(2);
+    enter_stage(2);
     REQUIRE(!IsWindowVisible(loginName));
-    paint_window(c.dc);
+    paint_main(c.dc);
     CHECK(count(c, {124, 215, 531, 239}, border) == 0);
     CHECK(c.at(300, 260) == border);
     render_window(c);
     review(c, "signin_code");
-    account_screen(0);
+    enter_stage(0);
 }
 
 TEST_CASE("the signed-in home tab shows the cards, the balance and the last ticket") {
@@ -503,7 +503,7 @@ TEST_CASE("the signed-in home tab shows the cards, the balance and the last tick
     for (auto &e : balances) {
         balance_known = e.known;
         account_balance = e.balance;
-        paint_window(c.dc);
+        paint_main(c.dc);
         CHECK(shows_text(c, {394, 182, 534, 206}, e.text, price_font, red, paper, DT_CENTER));
     }
     CHECK(shows_text(c, {122, 150, 366, 171}, L"Solicitar suporte", heading_font, dark, paper, DT_LEFT));
@@ -533,7 +533,7 @@ TEST_CASE("the signed-in home tab shows the cards, the balance and the last tick
     // A waiting ticket hides the description field, and its frame goes too.
     account_waiting = 1;
     dashboard_show();
-    paint_window(c.dc);
+    paint_main(c.dc);
     CHECK(count(c, {121, 207, 366, 234}, border) == 0);
     CHECK(c.at(240, 146) == border);
     // As the queue poll leaves the card while the ticket waits.
@@ -565,7 +565,7 @@ TEST_CASE("the history texts name the last ticket as cancelled or concluded on b
         for (auto &e : cases) {
             recent_ticket = e.ticket;
             recent_cancelled = e.cancelled;
-            paint_window(c.dc);
+            paint_main(c.dc);
             CHECK(shows_text(c, {122, top + 22, 532, top + 40}, e.text, font, muted, paper, DT_LEFT));
             CHECK(shows_text(c, {122, title, 532, title_end}, L"Último chamado encerrado", strong_font, dark,
                              paper, DT_LEFT));
@@ -586,7 +586,7 @@ TEST_CASE("the history texts name the last ticket as cancelled or concluded on b
     // The areas repainted when the history changes hold the whole text line.
     signed_in(0);
     recent_ticket = 1234567;
-    paint_window(c.dc);
+    paint_main(c.dc);
     RECT line = ink(c, {121, 302, 535, 325}, paper);
     CHECK(line.left >= 122);
     CHECK(line.top >= 303);
@@ -599,7 +599,7 @@ TEST_CASE("the credits tab shows three package cards with the best-cost badge on
     balance_known = 1;
     account_balance = 1;
     canvas c(client_size().cx, client_size().cy);
-    paint_window(c.dc);
+    paint_main(c.dc);
     CHECK(shows_text(c, {112, 9, 403, 30}, L"Comprar créditos", dashboard_font, dark, paper, DT_LEFT));
     CHECK(shows_text(c, {112, 32, 403, 46}, L"Cada crédito vale 1 atendimento remoto.", font, muted, paper,
                      DT_LEFT));
@@ -652,7 +652,7 @@ TEST_CASE("a ticket session view is plain white with frames only round the visib
     ShowWindow(chat_input, SW_SHOW);
     const int w = client_size().cx, h = client_size().cy;
     canvas c(w, h);
-    paint_window(c.dc);
+    paint_main(c.dc);
     // The only non-white pixels are the chat input's frame, 24..423 x 303..340.
     RECT frame = ink(c, {0, 0, w, h}, paper);
     CHECK(frame.left == 24);
@@ -664,7 +664,7 @@ TEST_CASE("a ticket session view is plain white with frames only round the visib
 
     // Any other visible field gets a white frame of its own.
     ShowWindow(problem, SW_SHOW);
-    paint_window(c.dc);
+    paint_main(c.dc);
     RECT p = child_rect(problem);
     CHECK(c.at((p.left + p.right) / 2, p.top - 6) == border);
     CHECK(c.at((p.left + p.right) / 2, p.top - 3) == paper);
@@ -697,22 +697,22 @@ TEST_CASE("painting the window and every control creates no GDI objects") {
         for (int tab = 0; tab < 3; tab++) {
             logged = tab != 0;
             dashboard_tab = tab;
-            paint_window(c.dc);
+            paint_main(c.dc);
         }
         logged = 0;
         dashboard_tab = 0;
-        account_screen(0);
-        paint_window(c.dc);
+        enter_stage(0);
+        paint_main(c.dc);
         chat_ticket = 5;
         ShowWindow(chat_input, SW_SHOW);
-        paint_window(c.dc);
+        paint_main(c.dc);
         ShowWindow(chat_input, SW_HIDE);
         chat_ticket = 0;
         for (HWND x : controls) {
             DRAWITEMSTRUCT d = item_for(x, c.dc, ODS_FOCUS);
-            draw_control(&d);
+            draw_main_control(&d);
             d.itemState = ODS_SELECTED | ODS_DISABLED;
-            draw_control(&d);
+            draw_main_control(&d);
         }
     };
     paint_everything();  // anything the platform caches on first use is made here

@@ -41,7 +41,7 @@ int count_of(const char *text, const char *sought) {
 TEST_CASE("a GET has no body, no accept types and no bearer line before sign-in") {
     fresh();
     fake_script("GET", "/suporte/teste?a=1&b=2", 200, "[[\"Content-Type\", \"application/json\"]]", "{\"x\":1}", 7);
-    CHECK(http(L"/suporte/teste?a=1&b=2", nullptr) == 200);
+    CHECK(http(L"/suporte/teste?a=1&b=2", nullptr, account_token) == 200);
     CHECK(strcmp(response, "{\"x\":1}") == 0);
     sent_body();
     CHECK(strncmp(sent, "GET /suporte/teste?a=1&b=2\r\n", 28) == 0);
@@ -57,7 +57,7 @@ TEST_CASE("a GET has no body, no accept types and no bearer line before sign-in"
 TEST_CASE("a POST sends the form whole with its content type and an empty body is still a POST") {
     fresh();
     fake_script("POST", "/suporte/api/chat/cliente", 201, "[]", "", 0);
-    CHECK(http(L"/suporte/api/chat/cliente", "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 201);
+    CHECK(http(L"/suporte/api/chat/cliente", "csrf=abc&chamado=7&mensagem=Ol%C3%A1", account_token) == 201);
     sent_body();
     CHECK(strncmp(sent, "POST /suporte/api/chat/cliente\r\n", 32) == 0);
     char v[128];
@@ -68,14 +68,14 @@ TEST_CASE("a POST sends the form whole with its content type and an empty body i
     CHECK(strcmp(sent_body(), "csrf=abc&chamado=7&mensagem=Ol%C3%A1") == 0);
 
     fake_script("POST", "/vazio", 200, "[]", "ok", 2);
-    CHECK(http_payload(L"/vazio", "", 0, L"Content-Type: application/json\r\n", 1) == 200);
+    CHECK(http_payload(L"/vazio", "", 0, L"Content-Type: application/json\r\n", 1, account_token) == 200);
     sent_body();
     CHECK(strncmp(sent, "POST /vazio\r\n", 13) == 0);
     REQUIRE(header("Content-Length", v, sizeof v));
     CHECK(strcmp(v, "0") == 0);
     // A GET may carry the caller's headers too.
     CHECK(http_payload(L"/suporte/avulso/api/conta/atendimento", nullptr, 0, L"Content-Type: application/json\r\n",
-                       1) == 404);
+                       1, account_token) == 404);
     sent_body();
     CHECK(strncmp(sent, "GET ", 4) == 0);
     REQUIRE(header("Content-Type", v, sizeof v));
@@ -86,13 +86,13 @@ TEST_CASE("with a token every request carries one exact bearer line before the c
     fresh();
     strcpy(account_token, "tok-123.abc");
     fake_script("POST", "/p", 200, "[]", "", 0);
-    CHECK(http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1) == 200);
+    CHECK(http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1, account_token) == 200);
     sent_body();
     CHECK(count_of(sent, "\r\nAuthorization: ") == 1);
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
     CHECK(strstr(sent, "\r\nContent-Type: application/json\r\n") != nullptr);
     // A class-0 GET after sign-in gets the bearer line as well.
-    CHECK(http(L"/q", nullptr) == 404);
+    CHECK(http(L"/q", nullptr, account_token) == 404);
     sent_body();
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
     account_token[0] = 0;
@@ -108,7 +108,7 @@ TEST_CASE("with a token the header text is cut at 511 units") {
     for (int i = 0; i < 600; i++) wcscat(long_header, L"a");
     wcscat(long_header, L"\r\n");
     fake_script("GET", "/cut", 200, "[]", "", 0);
-    CHECK(http_payload(L"/cut", nullptr, 0, long_header, 1) == 200);
+    CHECK(http_payload(L"/cut", nullptr, 0, long_header, 1, account_token) == 200);
     sent_body();
     char v[1024];
     REQUIRE(header("X-Longo", v, sizeof v) != nullptr);
@@ -120,7 +120,7 @@ TEST_CASE("with a token the header text is cut at 511 units") {
     wcscpy(frame_header, L"Content-Type: application/octet-stream\r\nX-CSRF-Token: ");
     for (int i = 0; i < 63; i++) wcscat(frame_header, L"t");
     wcscat(frame_header, L"\r\n");
-    CHECK(http_payload(L"/frame", "x", 1, frame_header, 1) == 200);
+    CHECK(http_payload(L"/frame", "x", 1, frame_header, 1, account_token) == 200);
     sent_body();
     REQUIRE(header("X-CSRF-Token", v, sizeof v) != nullptr);
     CHECK(strlen(v) == 63);
@@ -133,12 +133,12 @@ TEST_CASE("a redirect is returned as it came and never followed for classes 1 to
     fake_script("GET", "/destino", 200, "[]", "destino", 7);
     for (int request_class = 1; request_class <= 3; request_class++) {
         CAPTURE(request_class);
-        CHECK(http_payload(L"/volta", nullptr, 0, nullptr, request_class) == 302);
+        CHECK(http_payload(L"/volta", nullptr, 0, nullptr, request_class, account_token) == 302);
         CHECK(strcmp(response, "movido") == 0);
     }
     CHECK(fake_count() == 3);
     // Without a token, class 0 leaves the platform's redirect handling in place.
-    CHECK(http_payload(L"/volta", nullptr, 0, nullptr, 0) == 200);
+    CHECK(http_payload(L"/volta", nullptr, 0, nullptr, 0, account_token) == 200);
     CHECK(strcmp(response, "destino") == 0);
 }
 
@@ -146,24 +146,24 @@ TEST_CASE("error statuses come back with their bodies; a dropped or cut answer g
     fresh();
     static const char zeros[64] = {};
     fake_script("POST", "/erro", 500, "[]", "falhou", 6);
-    CHECK(http_payload(L"/erro", "{}", 2, nullptr, 1) == 500);
+    CHECK(http_payload(L"/erro", "{}", 2, nullptr, 1, account_token) == 500);
     CHECK(strcmp(response, "falhou") == 0);
     fake_script("GET", "/cai", 200, "[]", "nunca", 5, 0, 1);
-    CHECK(http_payload(L"/cai", nullptr, 0, nullptr, 1) == 0);
+    CHECK(http_payload(L"/cai", nullptr, 0, nullptr, 1, account_token) == 0);
     CHECK(memcmp(response, zeros, 7) == 0);
     // A shorter answer leaves no tail of the longer one before it.
     fake_script("GET", "/longo", 200, "[]", "0123456789-segredo-do-anterior", 30);
-    CHECK(http_payload(L"/longo", nullptr, 0, nullptr, 1) == 200);
+    CHECK(http_payload(L"/longo", nullptr, 0, nullptr, 1, account_token) == 200);
     fake_script("GET", "/curto", 200, "[]", "ok", 2);
-    CHECK(http_payload(L"/curto", nullptr, 0, nullptr, 1) == 200);
+    CHECK(http_payload(L"/curto", nullptr, 0, nullptr, 1, account_token) == 200);
     CHECK(memcmp(response, "ok\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32) == 0);
     // A body that stops before its announced length, or a connection reset part-way, is no answer.
     fake_script("GET", "/cortado", 200, "[[\"Content-Length\", \"100\"]]", "0123456789-e-mais-nada", 22);
-    CHECK(http_payload(L"/cortado", nullptr, 0, nullptr, 1) == 0);
+    CHECK(http_payload(L"/cortado", nullptr, 0, nullptr, 1, account_token) == 0);
     CHECK(memcmp(response, zeros, 40) == 0);
     REQUIRE(fake_script_json("{\"method\":\"GET\",\"path\":\"/rst\",\"status\":200,\"body\":\"0123456789abcdefghijklmnopqrstuvwxyz\","
                              "\"reset\":\"body\"}"));
-    CHECK(http_payload(L"/rst", nullptr, 0, nullptr, 1) == 0);
+    CHECK(http_payload(L"/rst", nullptr, 0, nullptr, 1, account_token) == 0);
     CHECK(memcmp(response, zeros, 40) == 0);
 }
 
@@ -171,11 +171,11 @@ TEST_CASE("a delay beyond the class-1 receive time-out gives 0 while class 2 wai
     fresh();
     fake_script("GET", "/lento", 200, "[]", "tarde", 5, 2600);
     DWORD start = GetTickCount();
-    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 1) == 0);
+    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 1, account_token) == 0);
     DWORD class1 = GetTickCount() - start;
     CHECK(response[0] == 0);
     start = GetTickCount();
-    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 2) == 200);
+    CHECK(http_payload(L"/lento", nullptr, 0, nullptr, 2, account_token) == 200);
     DWORD class2 = GetTickCount() - start;
     CHECK(strcmp(response, "tarde") == 0);
     MESSAGE("class 1 gave up after ", class1, " ms; class 2 answered after ", class2, " ms");
@@ -185,7 +185,7 @@ TEST_CASE("before sign-in a class-0 request is bounded by the session's receive 
     fresh();
     fake_script("GET", "/mudo", 200, "[]", "tarde", 5, 7000);
     DWORD start = GetTickCount();
-    CHECK(http(L"/mudo", nullptr) == 0);
+    CHECK(http(L"/mudo", nullptr, account_token) == 0);
     MESSAGE("class 0 gave up after ", GetTickCount() - start, " ms");
 }
 
@@ -194,8 +194,8 @@ TEST_CASE("without a connection every call gives 0 and leaves the previous answe
     void *kept = connection;
     connection = nullptr;
     strcpy(response, "anterior");
-    CHECK(http(L"/x", nullptr) == 0);
-    CHECK(http(L"/x", "a=1") == 0);
+    CHECK(http(L"/x", nullptr, account_token) == 0);
+    CHECK(http(L"/x", "a=1", account_token) == 0);
     CHECK(strcmp(response, "anterior") == 0);
     connection = kept;
 }
@@ -206,18 +206,18 @@ TEST_CASE("the body is kept up to 524287 bytes and NUL bytes are stored as they 
     for (int i = 0; i < 524288; i++) big[i] = (char)('a' + i % 26);
     fake_script("GET", "/cheio", 200, "[]", big, 524287);
     memset(response, 'x', sizeof response);
-    CHECK(http(L"/cheio", nullptr) == 200);
+    CHECK(http(L"/cheio", nullptr, account_token) == 200);
     CHECK(memcmp(response, big, 524287) == 0);
     CHECK(response[524287] == 0);
 
     fake_script("GET", "/demais", 200, "[]", big, 524288);
     memset(response, 'x', sizeof response);
-    CHECK(http(L"/demais", nullptr) == 200);
+    CHECK(http(L"/demais", nullptr, account_token) == 200);
     CHECK(memcmp(response, big, 524287) == 0);
     CHECK(response[524287] == 0);
 
     fake_script("GET", "/nul", 200, "[]", "ab\0cd", 5);
-    CHECK(http(L"/nul", nullptr) == 200);
+    CHECK(http(L"/nul", nullptr, account_token) == 200);
     CHECK(memcmp(response, "ab\0cd", 6) == 0);
     CHECK(length(response) == 2);
 }

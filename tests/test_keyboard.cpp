@@ -51,7 +51,7 @@ TEST_CASE("the sign-in ring skips hidden and disabled controls") {
     walk(loginName, expected, 4);
     // In the confirmation stage the e-mail field and the eye are hidden.
     EnableWindow(action, 1);
-    account_screen(2);
+    enter_stage(2);
     CHECK(GetFocus() == loginPass);
     const HWND code_ring[] = {action, account_switch, banner_cta, loginPass};
     walk(loginPass, code_ring, 4);

@@ -331,6 +331,7 @@ TEST_CASE("an answer's lines are read up to the first malformed one") {
     taken = 1;
     strcpy(response, "clicar 5 5\n");
     apply_commands();
+    present();
     CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
     swap_import("user32.dll", "SendInput", real);
 }
@@ -370,10 +371,10 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     CHECK((fast_remote_timer == 0 && timer_period == slow_period));
     // Nothing open, or no ticket: nothing sent, and without a ticket the timer is left alone.
     int before = fake_count();
-    remote_disconnect();
+    disconnect_remote();
     strcpy(remote_state, "ACEITO");
     chat_ticket = 0;
-    remote_disconnect();
+    disconnect_remote();
     timer_period = 0;
     remote_speed(1);
     CHECK((fake_count() == before && fast_remote_timer == 1 && timer_period == 0));
@@ -405,7 +406,7 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     begin();
     // The session view as the queue poll leaves it.
     chat_ticket = 0;
-    chat_switch(42);
+    switch_session(42);
     dashboard_show();
     SetWindowTextW(elapsed_label, L"Tempo: 00:00:01");
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
@@ -432,5 +433,5 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     CHECK(red > 170 * 21 / 2);
     CHECK(c.at(430, 135) == 0xBD1120);
     CHECK(white > 20);
-    chat_switch(0);
+    switch_session(0);
 }

@@ -27,7 +27,7 @@ TEST_CASE("before sign-in the tabs and the banner button only focus the form") {
     SetFocus(eye);
     command(36);
     CHECK(GetFocus() == loginName);
-    account_screen(2);
+    enter_stage(2);
     SetFocus(action);
     command(30);
     CHECK(GetFocus() == loginPass);
@@ -132,10 +132,11 @@ BOOL WINAPI record_invalidate(HWND w, const RECT *r, BOOL erase) {
 
 TEST_CASE("the banner tick advances the slide and repaints only a visible banner") {
     ensure_started();
+    banner_index = 2;
+    present();
     void *real = swap_import("user32.dll", "InvalidateRect", (void *)record_invalidate);
     REQUIRE(real != nullptr);
     real_invalidate = (decltype(&InvalidateRect))real;
-    banner_index = 2;
     ValidateRect(banner, nullptr);
     tick(banner_timer);
     CHECK(banner_index == 0);

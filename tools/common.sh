@@ -4,7 +4,7 @@
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-packages="cmake make g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
+packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
 ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode"
 
@@ -41,6 +41,13 @@ build() {
     # The build must stay free of warnings.
     if grep -i 'warning:' "$1.build.log"; then return 1; fi
     [ -f "$1/suporte.exe" ]
+}
+
+# build_native DIR: the pure readers and text helpers with the host's compiler, and their tests run.
+build_native() {
+    cmake -S "$top/tests/native" -B "$1" > "$1.configure.log" 2>&1 || { cat "$1.configure.log"; return 1; }
+    cmake --build "$1" -j"$(nproc)" > "$1.build.log" 2>&1 || { tail -40 "$1.build.log"; return 1; }
+    (cd "$1" && ctest --output-on-failure)
 }
 
 # Certificates made fresh each run; the CA is trusted only while the run lasts.

@@ -41,6 +41,10 @@ if [ "$regex" = "--run" ]; then
 fi
 status=0
 stop=${HALVOREN_STOP_ON_FAILURE:+1}
+if [ -z "$regex" ]; then
+    build_native "$out/native" || status=1
+fi
+[ -n "$stop" ] && [ $status -ne 0 ] && exit $status
 (cd "$out" && ctest --output-on-failure --timeout 120 ${stop:+--stop-on-failure} ${regex:+-R "$regex"}) || status=1
 if [ $# -gt 0 ] && { [ -z "$stop" ] || [ $status -eq 0 ]; }; then
     /usr/bin/python3 -m pytest -q -p no:cacheprovider ${stop:+-x} "$@" || status=1

@@ -1,16 +1,18 @@
 // The one request routine every exchange with the support server goes through.
 #include "transport.h"
-#include "../accounts/accounts.h"
-#include "../shell/shell.h"
+#include "../base/ui.h"
 #include <winhttp.h>
 
 char response[response_size] guard_zone(response);
+void *connection;
+// Held only here: requests use the connection made from it.
+static HINTERNET session;
 
 struct request_policy {
     int resolve, connect, send, receive;
 };
 
-// Indexed by request class; class 0 with a token and any unknown class use class 1.
+// Indexed by request class; a plain request with a token and any unknown class use the polls' policy.
 static const request_policy policies[4] = {
     {0, 0, 0, 0},
     {1200, 1200, 1800, 1800},
@@ -49,8 +51,26 @@ static int read_body(HINTERNET request) {
     return whole;
 }
 
+void open_transport(const wchar_t *host) {
+    session = WinHttpOpen(L"Halvoren Zivavoz Windows", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!session) return;
+    WinHttpSetTimeouts(session, 3500, 3500, 4500, 4500);
+    // The wait for an answer's headers has a limit of its own, unbounded by the call above under Wine.
+    DWORD receive = 4500;
+    WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
+    connection = WinHttpConnect(session, host, INTERNET_DEFAULT_HTTPS_PORT, 0);
+}
+
+void close_transport() {
+    if (connection) WinHttpCloseHandle(connection);
+    if (session) WinHttpCloseHandle(session);
+    connection = nullptr;
+    session = nullptr;
+}
+
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
-                 int request_class) {
+                 int request_class, const char *token) {
     if (!connection) return 0;
     HINTERNET request = WinHttpOpenRequest(connection, body ? L"POST" : L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
@@ -62,11 +82,11 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     wchar_t combined[512];
     combined[0] = 0;
     const wchar_t *header_text = headers;
-    if (account_token[0]) {
+    if (token && token[0]) {
         char bearer[512];
         erase_secret(bearer, sizeof bearer);
         append(bearer, sizeof bearer, "Authorization: Bearer ");
-        append(bearer, sizeof bearer, account_token);
+        append(bearer, sizeof bearer, token);
         append(bearer, sizeof bearer, "\r\n");
         convert(bearer, combined, 512);
         erase_secret(bearer, sizeof bearer);
@@ -75,16 +95,17 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
         for (const wchar_t *h = headers; h && *h && n < 511; h++) combined[n++] = *h;
         combined[n] = 0;
         header_text = combined;
-        if (request_class == 0) request_class = 1;
+        if (request_class == plain_request) request_class = poll_request;
     }
-    if (request_class != 0) {
+    if (request_class != plain_request) {
         DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         if (!WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
             erase_secret(combined, sizeof combined);
             WinHttpCloseHandle(request);
             return 0;
         }
-        const request_policy &p = policies[request_class >= 1 && request_class <= 3 ? request_class : 1];
+        const request_policy &p =
+            policies[request_class >= poll_request && request_class <= sign_in_request ? request_class : poll_request];
         WinHttpSetTimeouts(request, p.resolve, p.connect, p.send, p.receive);
         // Wine waits for the answer's headers under a separate limit that the call above leaves
         // unbounded; give it the receive time-out too, so a silent server cannot stall the window.
@@ -111,7 +132,13 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     return 0;
 }
 
-int http(const wchar_t *path, const char *form) {
-    if (form) return http_payload(path, form, length(form), L"Content-Type: application/x-www-form-urlencoded\r\n", 0);
-    return http_payload(path, nullptr, 0, nullptr, 0);
+int http(const wchar_t *path, const char *form, const char *token) {
+    if (form)
+        return http_payload(path, form, length(form), L"Content-Type: application/x-www-form-urlencoded\r\n",
+                            plain_request, token);
+    return http_payload(path, nullptr, 0, nullptr, plain_request, token);
+}
+
+int http_json(const wchar_t *path, const char *body, int request_class, const char *token) {
+    return http_payload(path, body, length(body), L"Content-Type: application/json\r\n", request_class, token);
 }

@@ -1,6 +1,6 @@
 // Building URL-encoded forms and JSON members, and reading quoted keys out of the latest answer.
 #include "transport.h"
-#include "../shell/shell.h"
+#include "../base/text.h"
 
 static const char upper_hex[] = "0123456789ABCDEF";
 static const char lower_hex[] = "0123456789abcdef";
@@ -55,8 +55,25 @@ void account_json(char *dst, const char *name, const char *value) {
     append(dst, size, "\"");
 }
 
-int account_value(const char *key, char *out, int size) {
-    const char *at = find(response, key);
+void json_number(char *dst, const char *name, int value) {
+    char digits[16];
+    integer_text(digits, value);
+    if (dst[0]) append(dst, 4096, ",");
+    append(dst, 4096, "\"");
+    append(dst, 4096, name);
+    append(dst, 4096, "\":");
+    append(dst, 4096, digits);
+}
+
+void json_body(char *dst, int size, const char *members) {
+    erase_secret(dst, size);
+    append(dst, size, "{");
+    append(dst, size, members);
+    append(dst, size, "}");
+}
+
+int account_value(const char *body, const char *key, char *out, int size) {
+    const char *at = find(body, key);
     if (!at) return 0;
     at += length(key);
     while (*at == ' ' || *at == '\t' || *at == ':') at++;
@@ -67,12 +84,10 @@ int account_value(const char *key, char *out, int size) {
     return n > 0 && at[n] == '"';
 }
 
-int json_int(const char *key) {
-    const char *at = find(response, key);
+int json_int(const char *body, const char *key) {
+    const char *at = find(body, key);
     if (!at) return 0;
     at += length(key);
     while (*at == ' ' || *at == ':') at++;
-    int value = 0;
-    while (*at >= '0' && *at <= '9' && value <= 99999999) value = value * 10 + (*at++ - '0');
-    return value;
+    return (int)decimal(&at, 99999999);
 }

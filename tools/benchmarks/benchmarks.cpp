@@ -126,9 +126,9 @@ TEST_CASE("chat rebuild") {
         for (int run = 0; run < s.runs; run++) {
             chat_forget();
             double t0 = now_ms();
-            chat_poll();
+            poll_chat();
             double t1 = now_ms();
-            chat_poll();
+            poll_chat();
             double t2 = now_ms();
             rebuild += t1 - t0;
             unchanged += t2 - t1;

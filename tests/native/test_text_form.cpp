@@ -1,7 +1,20 @@
 // The form and JSON text helpers: encodings, bounds, and reading values out of any answer.
-#include "harness.h"
+#include <doctest/doctest.h>
+#include "../../base/text.h"
+#include "../../transport/transport.h"
 #include <stdlib.h>
 #include <string.h>
+
+namespace {
+
+// An answer as the request layer would leave it.
+char answer[4096];
+void set_answer(const char *text) {
+    memset(answer, 0, 256);
+    strcpy(answer, text);
+}
+
+} // namespace
 
 TEST_CASE("field percent-encodes everything but letters, digits and - . _") {
     char f[512] = "";
@@ -56,67 +69,67 @@ TEST_CASE("account_json cuts at 4096 bytes and always terminates") {
 
 TEST_CASE("account_value reads a complete quoted value after spaces, tabs and colons") {
     char out[64];
-    set_response("{\"token\" : \"abc\"}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 1);
+    set_answer("{\"token\" : \"abc\"}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "abc") == 0);
     strcpy(out, "kept");
-    set_response("{\"token\":null}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 0);
+    set_answer("{\"token\":null}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
-    set_response("{\"token\":\"\"}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 0);
+    set_answer("{\"token\":\"\"}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 0);
     CHECK(out[0] == 0);
-    set_response("{\"token\":\t:\"x\"}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 1);
-    set_response("{\"token\":\n\"x\"}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 0);
+    set_answer("{\"token\":\t:\"x\"}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 1);
+    set_answer("{\"token\":\n\"x\"}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 0);
     strcpy(out, "kept");
-    set_response("{\"other\":1}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 0);
+    set_answer("{\"other\":1}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "kept") == 0);
     // Escapes are not interpreted: an escaped quote ends the value.
-    set_response("{\"link\":\"ab\\\"cd\"}");
-    CHECK(account_value("\"link\"", out, sizeof out) == 1);
+    set_answer("{\"link\":\"ab\\\"cd\"}");
+    CHECK(account_value(answer, "\"link\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "ab\\") == 0);
     // The first occurrence wins, even where the quoted word is another member's value.
-    set_response("{\"tipo\":\"token\",\"token\":\"real\"}");
-    CHECK(account_value("\"token\"", out, sizeof out) == 0);
+    set_answer("{\"tipo\":\"token\",\"token\":\"real\"}");
+    CHECK(account_value(answer, "\"token\"", out, sizeof out) == 0);
 }
 
 TEST_CASE("account_value refuses over-long and unterminated values") {
     char out[8];
-    set_response("{\"desafio\":\"1234567\"}");
-    CHECK(account_value("\"desafio\"", out, sizeof out) == 1);
+    set_answer("{\"desafio\":\"1234567\"}");
+    CHECK(account_value(answer, "\"desafio\"", out, sizeof out) == 1);
     CHECK(strcmp(out, "1234567") == 0);
-    set_response("{\"desafio\":\"12345678\"}");
-    CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
+    set_answer("{\"desafio\":\"12345678\"}");
+    CHECK(account_value(answer, "\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "1234567") == 0);
-    set_response("{\"desafio\":\"abc");
-    CHECK(account_value("\"desafio\"", out, sizeof out) == 0);
+    set_answer("{\"desafio\":\"abc");
+    CHECK(account_value(answer, "\"desafio\"", out, sizeof out) == 0);
     CHECK(strcmp(out, "abc") == 0);
 }
 
 TEST_CASE("json_int reads at most nine digits after spaces and colons only") {
-    set_response("{\"saldo\": 12}");
-    CHECK(json_int("\"saldo\"") == 12);
-    set_response("{\"saldo\":\t12}");
-    CHECK(json_int("\"saldo\"") == 0);
-    set_response("{\"posicao\":-3}");
-    CHECK(json_int("\"posicao\"") == 0);
-    set_response("{\"id\":1234567890}");
-    CHECK(json_int("\"id\"") == 123456789);
-    set_response("{\"id\":999999999}");
-    CHECK(json_int("\"id\"") == 999999999);
-    set_response("{\"online\":true}");
-    CHECK(json_int("\"online\"") == 0);
-    set_response("{\"id\":\"5\"}");
-    CHECK(json_int("\"id\"") == 0);
-    set_response("{}");
-    CHECK(json_int("\"id\"") == 0);
-    set_response("{\"ticket_id\":1,\"id\":2}");
-    CHECK(json_int("\"id\"") == 2);
-    set_response("{\"campo\":\"id\",\"id\":3}");
-    CHECK(json_int("\"id\"") == 0);
+    set_answer("{\"saldo\": 12}");
+    CHECK(json_int(answer, "\"saldo\"") == 12);
+    set_answer("{\"saldo\":\t12}");
+    CHECK(json_int(answer, "\"saldo\"") == 0);
+    set_answer("{\"posicao\":-3}");
+    CHECK(json_int(answer, "\"posicao\"") == 0);
+    set_answer("{\"id\":1234567890}");
+    CHECK(json_int(answer, "\"id\"") == 123456789);
+    set_answer("{\"id\":999999999}");
+    CHECK(json_int(answer, "\"id\"") == 999999999);
+    set_answer("{\"online\":true}");
+    CHECK(json_int(answer, "\"online\"") == 0);
+    set_answer("{\"id\":\"5\"}");
+    CHECK(json_int(answer, "\"id\"") == 0);
+    set_answer("{}");
+    CHECK(json_int(answer, "\"id\"") == 0);
+    set_answer("{\"ticket_id\":1,\"id\":2}");
+    CHECK(json_int(answer, "\"id\"") == 2);
+    set_answer("{\"campo\":\"id\",\"id\":3}");
+    CHECK(json_int(answer, "\"id\"") == 0);
 }
 
 TEST_CASE("random and mutated answers never write outside the destination buffers") {
@@ -132,22 +145,22 @@ TEST_CASE("random and mutated answers never write outside the destination buffer
         int seed_length = length(seed);
         for (int i = 0; i < n; i++) {
             int r = rand() % 10;
-            response[i] = r < 6 ? seed[(i + round) % seed_length] : r < 8 ? (char)(rand() % 256) : '"';
+            answer[i] = r < 6 ? seed[(i + round) % seed_length] : r < 8 ? (char)(rand() % 256) : '"';
         }
-        response[n] = 0;
+        answer[n] = 0;
         for (const char *key : keys) {
             // Guard bytes on both sides of a destination of random size.
             char zone[300];
             memset(zone, 0x5A, sizeof zone);
             int size = 1 + rand() % 128;
-            account_value(key, zone + 64, size);
+            account_value(answer, key, zone + 64, size);
             for (int i = 0; i < 64; i++) REQUIRE(zone[i] == 0x5A);
             for (int i = 64 + size; i < (int)sizeof zone; i++) REQUIRE(zone[i] == 0x5A);
         }
         char form[40 + 4];
         memset(form + 40, 0x5A, 4);
         form[0] = 0;
-        field(form, 40, "mensagem", response);
+        field(form, 40, "mensagem", answer);
         REQUIRE(memcmp(form + 40, "\x5A\x5A\x5A\x5A", 4) == 0);
         REQUIRE(length(form) < 40);
     }

@@ -1,66 +1,15 @@
-// The program's only string library: bounded UTF-8 text, the UTF-16 conversions at the window boundary,
-// and the one-line window helpers.
-#include "shell.h"
+// The window side of the lowest layer: the handles start-up fills in, the UTF-16 conversion at the
+// window boundary, and the one-line window and clock helpers.
+#include "ui.h"
 
-int length(const char *s) {
-    int n = 0;
-    while (s[n]) n++;
-    return n;
-}
-
-int equal(const char *a, const char *b) {
-    while (*a && *a == *b) a++, b++;
-    return *a == *b;
-}
-
-const char *find(const char *s, const char *t) {
-    for (; *s; s++) {
-        int i = 0;
-        while (t[i] && s[i] == t[i]) i++;
-        if (!t[i]) return s;
-    }
-    return nullptr;
-}
-
-void append(char *dst, int size, const char *src) {
-    int n = length(dst);
-    while (*src && n < size - 1) dst[n++] = *src++;
-    if (n < size) dst[n] = 0;
-}
-
-void copy_to(char *dst, int size, const char *src, char stop) {
-    int n = 0;
-    while (src[n] && src[n] != stop && n < size - 1) {
-        dst[n] = src[n];
-        n++;
-    }
-    dst[n] = 0;
-}
-
-void erase_secret(void *buffer, int size) {
-    // Volatile so that the stores survive even when the buffer is never read again.
-    volatile unsigned char *b = (volatile unsigned char *)buffer;
-    for (int i = 0; i < size; i++) b[i] = 0;
-}
-
-void integer_text(char *dst, int value) {
-    char digits[10];
-    int n = 0;
-    unsigned v = (unsigned)value;
-    do {
-        digits[n++] = (char)('0' + v % 10);
-        v /= 10;
-    } while (v && n < 10);
-    int i = 0;
-    while (n) dst[i++] = digits[--n];
-    dst[i] = 0;
-}
-
-int starts_with(const wchar_t *s, const wchar_t *p) {
-    for (; *p; s++, p++)
-        if (*s != *p) return 0;
-    return 1;
-}
+HFONT small_font, font, strong_font, heading_font, dashboard_font, price_font;
+HBRUSH paper_brush, header_brush, red_brush, pressed_brush, tint_brush, border_brush, side_brush;
+HWND window;
+HWND login_header, info, user_label, pass_label, loginName, loginPass, eye, description_hint, problem, action,
+    account_switch, chat_heading, elapsed_label, status_badge, chat_title, chat_history, chat_input, chat_send,
+    ticket_action, banner, buy_button, disconnect_button, banner_cta;
+HWND navigation[3], package_buttons[3];
+HWND wanted_focus;
 
 int convert(const char *src, wchar_t *dst, int size) {
     // A size of 0 would make the platform report the needed size instead of converting.
@@ -91,11 +40,30 @@ int read(HWND w, char *dst, int size) {
     return n;
 }
 
-HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h, int id) {
-    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, x, y, w, h, window,
+HWND child(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h,
+           int id) {
+    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, x, y, w, h, parent,
                              (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(c, WM_SETFONT, (WPARAM)font, 1);
     return c;
+}
+
+HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h, int id) {
+    return child(window, class_name, text, style, x, y, w, h, id);
+}
+
+// Both windows carry the program's icon, the arrow and the white paper.
+void register_class(const wchar_t *name, WNDPROC procedure) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
+    wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+    wc.hbrBackground = paper_brush;
+    wc.lpszClassName = name;
+    // A second registration of the same class fails because it exists, which is fine.
+    RegisterClassW(&wc);
 }
 
 void hide(HWND w) { ShowWindow(w, SW_HIDE); }
@@ -149,4 +117,28 @@ void pop(const char *text) {
     wchar_t wide[512];
     convert(text, wide, 512);
     MessageBoxW(window, wide, L"Halvoren Zivavoz", MB_OK | MB_ICONWARNING);
+}
+
+void drop_queued_input() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
+unsigned long long clock_now() {
+    FILETIME t;
+    GetSystemTimeAsFileTime(&t);
+    return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
+}
+
+LRESULT control_colours(HDC dc, HWND control) {
+    SetTextColor(dc, dark_text);
+    if (control == chat_input) {
+        SetBkColor(dc, header_colour);
+        return (LRESULT)header_brush;
+    }
+    SetBkColor(dc, paper_colour);
+    return (LRESULT)paper_brush;
 }

@@ -1,0 +1,100 @@
+// The lowest layer's window side: the ids of the main window's controls, commands and timers, the
+// palette, the fonts, brushes and control handles that start-up makes, and the window, drawing and
+// clock helpers that every folder uses. It includes nothing of the program above it.
+#pragma once
+
+#include <windows.h>
+#include "text.h"
+
+// Control ids; a button's id is also the command it sends.
+enum control_id {
+    action_id = 1,             // "Entrar" / "Solicitar suporte" / "Cancelar chamado"
+    eye_id = 2,                // show or hide the password
+    chat_send_id = 3,
+    login_header_id = 4,       // the session view's dark header
+    status_badge_id = 5,
+    chat_history_id = 6,
+    ticket_action_id = 7,      // "Desconectar": close the ticket
+    disconnect_button_id = 8,  // "Desconectar remoto"
+    elapsed_label_id = 16,
+    banner_id = 18,
+    buy_button_id = 19,
+    account_switch_id = 20,
+    first_tab_id = 30,         // 30, 31, 32: the tabs
+    first_package_id = 33,     // 33, 34, 35: the package buttons
+    banner_cta_id = 36,
+    // Not a control: the consent dialog tells the main window with it that the customer answered.
+    consent_answered_id = 40,
+};
+
+// Timer ids of the main window.
+enum timer_id {
+    queue_timer = 1,
+    chat_timer = 2,
+    remote_timer = 3,
+    elapsed_timer = 4,
+    banner_timer = 6,
+    presence_timer = 7,
+};
+
+// The palette: every colour the program paints or writes with.
+enum : COLORREF {
+    paper_colour = RGB(0xFF, 0xFF, 0xFF),
+    header_colour = RGB(0xF6, 0xEE, 0xEE),
+    red_colour = RGB(0xBD, 0x11, 0x20),
+    pressed_colour = RGB(0x93, 0x0B, 0x18),
+    tint_colour = RGB(0xFC, 0xE7, 0xE9),
+    border_colour = RGB(0xE5, 0xD4, 0xD6),
+    side_colour = RGB(0x16, 0x1A, 0x20),
+    session_header_colour = RGB(0x22, 0x23, 0x26),
+    dark_text = RGB(0x21, 0x19, 0x1A),
+    muted_text = RGB(0x69, 0x52, 0x55),
+    red_text = red_colour,
+    white_text = RGB(0xFF, 0xFF, 0xFF),
+    disabled_text = RGB(0xA7, 0xA9, 0xAA),
+    online_text = RGB(0x20, 0x70, 0x3A),
+};
+
+// Fonts and brushes, created once at start-up and deleted at exit.
+extern HFONT small_font, font, strong_font, heading_font, dashboard_font, price_font;
+extern HBRUSH paper_brush, header_brush, red_brush, pressed_brush, tint_brush, border_brush, side_brush;
+
+// The main window and every child control; none is created or destroyed after start-up.
+extern HWND window;
+extern HWND login_header, info, user_label, pass_label, loginName, loginPass, eye, description_hint, problem,
+    action, account_switch, chat_heading, elapsed_label, status_badge, chat_title, chat_history, chat_input,
+    chat_send, ticket_action, banner, buy_button, disconnect_button, banner_cta;
+extern HWND navigation[3], package_buttons[3];
+
+// The control to give the keyboard to when the presenter runs next (null: leave the focus alone).
+extern HWND wanted_focus;
+
+// UTF-8 to UTF-16; text that does not fit becomes empty (0), else the units written with the terminator.
+int convert(const char *src, wchar_t *dst, int size);
+
+// Window helpers.
+void show(HWND w, const char *text);
+int read(HWND w, char *dst, int size);
+HWND child(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h,
+           int id);
+HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h, int id);
+void register_class(const wchar_t *name, WNDPROC procedure);
+void hide(HWND w);
+void place(HWND w, int x, int y, int width, int height);
+// Gives the main window its size, minimized or not; with keep_on_screen, inside its monitor's work area.
+void resize_window(int width, int height, int keep_on_screen);
+void pop(const char *text);
+// Drops the keys and mouse input queued meanwhile: they were aimed at a screen that a customer's
+// exchange has since changed (the second click of a double click would hit the button's new caption).
+void drop_queued_input();
+
+// The colours of the edits and labels: dark text on white, the chat input on its tint.
+LRESULT control_colours(HDC dc, HWND control);
+
+// The system time as a FILETIME count (100 ns units since 1601).
+unsigned long long clock_now();
+
+// The flat style's drawing primitives; each selects, draws and restores.
+void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius);
+void dashboard_card(HDC dc, const RECT *r, int highlighted);
+void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align);
