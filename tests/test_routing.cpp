@@ -84,6 +84,13 @@ TEST_CASE("guarded commands and ticks drop out while busy and the unguarded ones
     answer_box(IDOK);
     command(33);
     CHECK(fake_count() == 0);
+    // Nor on the credits tab during a ticket session.
+    dashboard_tab = credits_tab;
+    chat_ticket = 9;
+    command(33);
+    CHECK(fake_count() == 0);
+    chat_ticket = 0;
+    dashboard_tab = home_tab;
     // A command that talks to the server drops the keys and clicks queued meanwhile; the others keep them.
     MSG m;
     PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
