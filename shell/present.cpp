@@ -10,11 +10,11 @@ static const wchar_t password_mask = 0x25CF;
 // What the window shows now, as the presenter last made it.
 static struct {
     int form_version, visible, logged, session, tab, waiting, balance_known, balance, recent_ticket,
-        recent_cancelled, presence, banner, queue_polled, elapsed_waiting_spot, chat_sent_version,
+        recent_cancelled, presence, banner, elapsed_waiting_spot, chat_sent_version,
         remote_button, remote_period, refusals;
     char info[96];
     const wchar_t *action;
-} shown = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, "", L"Entrar"};
+} shown = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, "", L"Entrar"};
 
 void fill_board() {
     board.session = chat_ticket != 0;
