@@ -1,5 +1,7 @@
 // The request layer against the fake server, through Wine's real WinHTTP and TLS validation.
 #include "harness.h"
+#include "gdi_count.h"
+#include <winhttp.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -34,6 +36,15 @@ int count_of(const char *text, const char *sought) {
     int n = 0;
     for (const char *at = strstr(text, sought); at; at = strstr(at + 1, sought)) n++;
     return n;
+}
+
+// Where the request layer kept the header text it sent.
+const wchar_t *sent_headers;
+decltype(&WinHttpSendRequest) real_send;
+BOOL WINAPI record_send(HINTERNET r, LPCWSTR headers, DWORD n, LPVOID body, DWORD length, DWORD total,
+                        DWORD_PTR context) {
+    sent_headers = headers;
+    return real_send(r, headers, n, body, length, total, context);
 }
 
 } // namespace
@@ -91,6 +102,17 @@ TEST_CASE("with a token every request carries one exact bearer line before the c
     CHECK(count_of(sent, "\r\nAuthorization: ") == 1);
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
     CHECK(strstr(sent, "\r\nContent-Type: application/json\r\n") != nullptr);
+    // The UTF-16 copy of those headers is zero once the request is sent.
+    void *real = swap_import("winhttp.dll", "WinHttpSendRequest", (void *)record_send);
+    REQUIRE(real != nullptr);
+    real_send = (decltype(&WinHttpSendRequest))real;
+    http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1, account_token);
+    // Counted before any other call can reuse that stretch of the stack.
+    int left = 0;
+    for (int i = 0; sent_headers && i < 512; i++) left += sent_headers[i] != 0;
+    swap_import("winhttp.dll", "WinHttpSendRequest", real);
+    REQUIRE(sent_headers != nullptr);
+    CHECK(left == 0);
     // A class-0 GET after sign-in gets the bearer line as well.
     CHECK(http(L"/q", nullptr, account_token) == 404);
     sent_body();
@@ -140,6 +162,9 @@ TEST_CASE("a redirect is returned as it came and never followed for classes 1 to
     // Without a token, class 0 leaves the platform's redirect handling in place.
     CHECK(http_payload(L"/volta", nullptr, 0, nullptr, 0, account_token) == 200);
     CHECK(strcmp(response, "destino") == 0);
+    // With one, class 0 takes the polls' policy: the redirect comes back as it came.
+    CHECK(http(L"/volta", nullptr, "tok-1") == 302);
+    CHECK(strcmp(response, "movido") == 0);
 }
 
 TEST_CASE("error statuses come back with their bodies; a dropped or cut answer gives 0 and leaves nothing") {

@@ -1,7 +1,19 @@
 // The conversions at the window boundary and the window helpers (the pure text helpers are tested
 // natively, tests/native/test_text.cpp).
 #include "harness.h"
+#include "gdi_count.h"
 #include <string.h>
+
+namespace {
+// Where read() had the window text copied for it, and how much.
+wchar_t *copied_to;
+int copied_size;
+decltype(&GetWindowTextW) real_get_text;
+int WINAPI record_get_text(HWND w, LPWSTR to, int size) {
+    copied_to = to, copied_size = size;
+    return real_get_text(w, to, size);
+}
+} // namespace
 
 TEST_CASE("convert never truncates: text that does not fit becomes empty") {
     wchar_t w[8];
@@ -24,6 +36,17 @@ TEST_CASE("show and read round-trip UTF-8 and refuse what does not fit") {
     memset(b, 'x', sizeof b);
     CHECK(read(info, b, 10) == 0);
     CHECK(b[0] == 0);
+    // Passwords pass through here: the UTF-16 copy on the stack is zero once read returns.
+    void *real = swap_import("user32.dll", "GetWindowTextW", (void *)record_get_text);
+    REQUIRE(real != nullptr);
+    real_get_text = (decltype(&GetWindowTextW))real;
+    read(info, b, 64);
+    // Counted before any other call can reuse that stretch of the stack.
+    int left = 0;
+    for (int i = 0; copied_to && i < copied_size; i++) left += copied_to[i] != 0;
+    swap_import("user32.dll", "GetWindowTextW", (void *)real_get_text);
+    REQUIRE(copied_to != nullptr);
+    CHECK(left == 0);
 
     // 4095 units fit, 4096 leave the window text empty.
     static char long_text[5000];

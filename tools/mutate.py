@@ -76,7 +76,8 @@ def copy_tree(dst):
         if not name or not os.path.isfile(os.path.join(TOP, name)):
             continue
         os.makedirs(os.path.dirname(os.path.join(dst, name)), exist_ok=True)
-        shutil.copy2(os.path.join(TOP, name), os.path.join(dst, name))
+        # A fresh modification time, so a build folder kept from an earlier run rebuilds what changed.
+        shutil.copy(os.path.join(TOP, name), os.path.join(dst, name))
 
 
 def failed_tests(log):
