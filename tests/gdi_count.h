@@ -49,6 +49,18 @@ struct gdi_counter {
     return old;
 }
 
+// The period each of the main window's timers was last armed with, recorded through SetTimer's
+// import slot from record_timer_periods() on (Windows has no call that tells a timer's period).
+UINT armed_periods[8];
+decltype(&SetTimer) real_arm_timer;
+[[maybe_unused]] UINT_PTR WINAPI record_arm_timer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) {
+    if (id < 8) armed_periods[id] = ms;
+    return real_arm_timer(h, id, ms, f);
+}
+[[maybe_unused]] void record_timer_periods() {
+    if (!real_arm_timer) real_arm_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_arm_timer);
+}
+
 template <int N, typename F> struct counting;
 template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
     static inline R (*real)(A...);

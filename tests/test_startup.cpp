@@ -200,22 +200,11 @@ TEST_CASE("the main window is a fixed 567 by 404 frame titled for the test servi
     CHECK(GetClassLongPtrW(window, GCLP_HICON) != 0);
 }
 
-namespace {
-decltype(&SetTimer) real_set_timer;
-UINT periods[8];
-UINT_PTR WINAPI record_timer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) {
-    if (h == window && id < 8) periods[id] = ms;
-    return real_set_timer(h, id, ms, f);
-}
-} // namespace
-
 TEST_CASE("timers 6 and 7 run from start-up, every 7 and 5 seconds, and the others do not") {
-    void *real = swap_import("user32.dll", "SetTimer", (void *)record_timer);
-    REQUIRE(real != nullptr);
-    real_set_timer = (decltype(&SetTimer))real;
+    record_timer_periods();
     ensure_started();
-    CHECK(periods[banner_timer] == 7000);
-    CHECK(periods[presence_timer] == 5000);
+    CHECK(armed_periods[banner_timer] == 7000);
+    CHECK(armed_periods[presence_timer] == 5000);
     CHECK(timer_running(banner_timer, 7000));
     CHECK(timer_running(presence_timer, 5000));
     for (UINT_PTR id : {queue_timer, chat_timer, remote_timer, elapsed_timer}) CHECK(!timer_running(id, 1000));

@@ -2,6 +2,7 @@
 // back, with the screen, the timers, the sound and the elapsed time checked after each refresh; and
 // the request, cancel and close actions with the exact bytes they send.
 #include "harness.h"
+#include "gdi_count.h"
 #include "../chat/chat.h"
 #include "../assets/assets.h"
 #include <mmsystem.h>
@@ -46,6 +47,7 @@ void record_sounds() {
 TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
     sign_in("{\"id\":0,\"saldo\":2}");
     record_sounds();
+    record_timer_periods();
     CHECK(says(info, L"Cada atendimento utiliza 1 crédito."));
     CHECK(says(action, L"Solicitar suporte"));
     CHECK(IsWindowEnabled(action));
@@ -73,6 +75,7 @@ TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
     wchar_t label[64];
     GetWindowTextW(elapsed_label, label, 64);
     CHECK(wcsncmp(label, L"Tempo de espera: ", 17) == 0);
+    CHECK(armed_periods[elapsed_timer] == 1000);
     CHECK(timer_running(elapsed_timer, 1000));
 
     // The same position again rewrites nothing.
@@ -107,6 +110,7 @@ TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
     GetWindowTextW(elapsed_label, label, 64);
     CHECK(wcsncmp(label, L"Tempo: ", 7) == 0);
     CHECK(says(action, L"Solicitar suporte"));
+    CHECK((armed_periods[chat_timer] == 1000 && armed_periods[remote_timer] == 700));
     CHECK(timer_running(chat_timer, 1000));
     CHECK(timer_running(remote_timer, 700));
     CHECK(timer_running(elapsed_timer, 1000));
@@ -399,6 +403,14 @@ TEST_CASE("the calling sound rings once per ticket id, from memory, and stops wh
 
     play_result = 1;
     ring_account_ticket(304);
+    REQUIRE(audible == 1);
+    // A queue that cannot be read stops it.
+    script("GET", queue_path, 503, "{}");
+    before = play_count;
+    refresh();
+    CHECK(play_count == before + 1);
+    CHECK(audible == 0);
+    ring_account_ticket(305);
     REQUIRE(audible == 1);
     before = play_count;
     SendMessageW(window, WM_CLOSE, 0, 0);
