@@ -61,6 +61,30 @@ decltype(&SetTimer) real_arm_timer;
     if (!real_arm_timer) real_arm_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_arm_timer);
 }
 
+// What the program last handed WinHttpSendRequest, through its import slot from record_sends() on:
+// the header text, and the last body that had bytes.
+const wchar_t *handed_headers;
+const void *handed_body;
+DWORD handed_length;
+decltype(&WinHttpSendRequest) real_send_request;
+[[maybe_unused]] BOOL WINAPI record_send_request(HINTERNET r, LPCWSTR headers, DWORD n, LPVOID body, DWORD length,
+                                                 DWORD total, DWORD_PTR context) {
+    handed_headers = headers;
+    if (length) handed_body = body, handed_length = length;
+    return real_send_request(r, headers, n, body, length, total, context);
+}
+[[maybe_unused]] void record_sends() {
+    if (!real_send_request)
+        real_send_request =
+            (decltype(&WinHttpSendRequest))swap_import("winhttp.dll", "WinHttpSendRequest", (void *)record_send_request);
+}
+// How many of the n bytes at p are not zero.
+[[maybe_unused]] int nonzero(const void *p, int n) {
+    int left = 0;
+    for (int i = 0; p && i < n; i++) left += ((const unsigned char *)p)[i] != 0;
+    return left;
+}
+
 template <int N, typename F> struct counting;
 template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
     static inline R (*real)(A...);

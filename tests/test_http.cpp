@@ -38,15 +38,6 @@ int count_of(const char *text, const char *sought) {
     return n;
 }
 
-// Where the request layer kept the header text it sent.
-const wchar_t *sent_headers;
-decltype(&WinHttpSendRequest) real_send;
-BOOL WINAPI record_send(HINTERNET r, LPCWSTR headers, DWORD n, LPVOID body, DWORD length, DWORD total,
-                        DWORD_PTR context) {
-    sent_headers = headers;
-    return real_send(r, headers, n, body, length, total, context);
-}
-
 } // namespace
 
 TEST_CASE("a GET has no body, no accept types and no bearer line before sign-in") {
@@ -103,15 +94,11 @@ TEST_CASE("with a token every request carries one exact bearer line before the c
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-123.abc\r\n") != nullptr);
     CHECK(strstr(sent, "\r\nContent-Type: application/json\r\n") != nullptr);
     // The UTF-16 copy of those headers is zero once the request is sent.
-    void *real = swap_import("winhttp.dll", "WinHttpSendRequest", (void *)record_send);
-    REQUIRE(real != nullptr);
-    real_send = (decltype(&WinHttpSendRequest))real;
+    record_sends();
     http_payload(L"/p", "{}", 2, L"Content-Type: application/json\r\n", 1, account_token);
     // Counted before any other call can reuse that stretch of the stack.
-    int left = 0;
-    for (int i = 0; sent_headers && i < 512; i++) left += sent_headers[i] != 0;
-    swap_import("winhttp.dll", "WinHttpSendRequest", real);
-    REQUIRE(sent_headers != nullptr);
+    int left = nonzero(handed_headers, 512 * sizeof(wchar_t));
+    REQUIRE(handed_headers != nullptr);
     CHECK(left == 0);
     // A class-0 GET after sign-in gets the bearer line as well.
     CHECK(http(L"/q", nullptr, account_token) == 404);

@@ -391,6 +391,13 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
         left += !made[0] + !made[1] + (GetObjectType(made[0]) != 0) + (GetObjectType(made[1]) != 0);
     }
     CHECK(left == 0);
+    // The session view moving to another ticket ends the remote session with it.
+    accepted();
+    tick(remote_timer);
+    REQUIRE(capture_dc);
+    switch_session(43);
+    CHECK((!capture_dc && !approved[0] && !remote_id[0]));
+    switch_session(42);
     // Closing the program during a pending request says "desconectar", never "recusar".
     status_line("HALVOREN-REMOTE/1 PENDENTE p-5\nBia");
     tick(remote_timer);

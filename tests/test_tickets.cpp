@@ -309,14 +309,19 @@ TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
     // 404 asks for a newer portal; the view stays while the server still says in service.
     script("POST", close_path, 404, "");
     answer_box(IDOK);
+    record_sends();
     busy = 1;
-    close_ticket(12);
+    disconnect_ticket(12, csrf, account_token);
+    // The form held the anti-forgery value; counted before any other call can reuse its stack.
+    int left = nonzero(handed_body, (int)handed_length);
+    follow_queue();
+    present();
     busy = 0;
     CHECK(box_says(L"Atualize o portal de suporte para usar Desconectar."));
     const char *log = request_log();
     CHECK(strstr(log, "POST /suporte/api/finalizar/cliente") != nullptr);
     CHECK(strstr(log, "\r\n\r\ncsrf=tok-1&chamado=12") != nullptr);
-    CHECK(stray_copies("csrf=tok-1") == 0);
+    CHECK((handed_length > 0 && left == 0));
     CHECK(strstr(log, "Content-Type: application/x-www-form-urlencoded") != nullptr);
     CHECK(chat_ticket == 12);
 
