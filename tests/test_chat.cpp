@@ -1,6 +1,7 @@
 // The chat: the splitter as logic, the poll against the fake server with the list's messages recorded,
 // sending, and the speech bubbles as drawn.
 #include "harness.h"
+#include "gdi_count.h"
 #include "../chat/chat.h"
 #include <stdio.h>
 #include <string.h>
@@ -464,8 +465,11 @@ TEST_CASE("a confirmed message empties the field and polls the chat at once") {
     script("POST", send_path, 201, "{}", -1, nullptr);
     conversation("Técnico: Olá\nCliente: Olá, tudo bem?\n");
     SetWindowTextW(chat_input, L"Olá, tudo bem?");
+    record_sends();
     command(3);
     CHECK(busy == 0);
+    // The form held the anti-forgery value.
+    CHECK((handed_length > 0 && nonzero(handed_body, (int)handed_length) == 0));
     CHECK(GetWindowTextLengthW(chat_input) == 0);
     CHECK(fake_count() == 2);
     // The poll came last and shows the message.

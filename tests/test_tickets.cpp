@@ -286,13 +286,19 @@ TEST_CASE("an empty or blank description is sent as it is") {
     }
 }
 
-TEST_CASE("without credit the request button opens the credits tab and sends nothing") {
+TEST_CASE("without credit the request button opens the credits tab and sends nothing, yet a waiting ticket can be cancelled") {
     sign_in("{\"id\":0,\"saldo\":0}");
     int before = fake_count();
     command(1);
     CHECK(fake_count() == before);
     CHECK(dashboard_tab == 1);
     CHECK(shown(package_buttons[0]));
+    // A waiting ticket can still be cancelled with no credit left.
+    script("GET", queue_path, 200, "{\"id\":8,\"saldo\":0,\"estado\":\"AGUARDANDO\",\"posicao\":1}");
+    refresh();
+    script("POST", cancel_path, 200, "{}");
+    command(1);
+    CHECK(strstr(request_log(), "POST /suporte/avulso/api/conta/atendimento/cancelar") != nullptr);
 }
 
 TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
