@@ -355,8 +355,21 @@ TEST_CASE("injected commands move the X pointer, click and type into the focused
     CHECK(says(board_edit, L"éA"));
 }
 
+namespace {
+// Objects deleted while still selected into the capture DC: Windows refuses those, and they leak.
+int deleted_selected;
+decltype(&DeleteObject) real_delete;
+BOOL WINAPI record_delete(HGDIOBJ o) {
+    if (capture_dc && o && GetCurrentObject(capture_dc, OBJ_BITMAP) == o) deleted_selected++;
+    return real_delete(o);
+}
+} // namespace
+
 TEST_CASE("ending a remote session frees everything and tells the server once") {
     begin();
+    void *real = swap_import("gdi32.dll", "DeleteObject", (void *)record_delete);
+    REQUIRE(real != nullptr);
+    real_delete = (decltype(&DeleteObject))real;
     accepted();
     tick(remote_timer);
     remote_speed(1);
@@ -371,6 +384,7 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     CHECK(GetFocus() == chat_input);
     CHECK((!IsWindowVisible(disconnect_button) && !capture_dc && !capture_pixels && !approved[0] && !remote_id[0]));
     CHECK((dc && GetObjectType(dc) == 0 && GetObjectType(bitmap) == 0));
+    CHECK(deleted_selected == 0);
     CHECK((fast_remote_timer == 0 && timer_period == 700));
     // Nothing open, or no ticket: nothing sent, and without a ticket the timer is left alone.
     int before = fake_count();
