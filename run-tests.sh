@@ -21,11 +21,7 @@ trap 'stop_everything "$run"' EXIT
 start_fake_server "$run" || exit 1
 start_display "$run" || exit 1
 make_prefix "$run/prefix"
-# One wineserver for the whole run keeps each test's start quick. The first window also starts Wine's
-# desktop process, which would inherit CTest's output pipe and keep it open: start it here, into a file.
-wineserver -p
-wine "$out/test/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
-    > "$run/warm-up.log" 2>&1
+start_wine "$out/test" "$run"
 
 # The screens a run takes; tools/screenshots.sh copies them into docs/screenshots for the README.
 shots="$out/screenshots"

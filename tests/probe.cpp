@@ -4,11 +4,19 @@
 //                        "class x y w h id" in the window's client coordinates, or "none"
 //   probe record URL     stands in for the browser: appends URL and a line feed to %HALVOREN_OPENED%
 //   probe texts TITLE    every child control, one per line: "id visible|hidden enabled|disabled text"
+//   probe hold           stays on Wine's desktop until killed (see tools/common.sh, start_wine)
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
 int wmain(int argc, wchar_t **argv) {
+    if (argc == 2 && wcscmp(argv[1], L"hold") == 0) {
+        // A message-only window: on the desktop, yet never shown, enumerated or given the focus.
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        MSG m;
+        while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+        return 0;
+    }
     if (argc < 3) return 2;
     if (wcscmp(argv[1], L"record") == 0) {
         wchar_t path[MAX_PATH];

@@ -89,6 +89,18 @@ make_prefix() {
     wineserver -w
 }
 
+# One wineserver and one desktop for the whole run, for the test build in $1, logging into $2. Without
+# a process on it, Wine closes the desktop a second after each test's process ends and the next one
+# starts it again; a window asked for in that moment was seen refused. A probe holding the desktop
+# keeps it up. The first window starts Wine's desktop process, which would inherit CTest's output
+# pipe and keep it open: start it here, into a file.
+start_wine() {
+    wineserver -p
+    wine "$1/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
+        > "$2/warm-up.log" 2>&1
+    wine "$1/tests/probe.exe" hold > "$2/hold.log" 2>&1 &
+}
+
 # Ends what a run started: Wine, the fake server with its trusted CA, and the private display.
 stop_everything() {
     wineserver -k > /dev/null 2>&1 || true

@@ -30,9 +30,7 @@ trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2
 start_display "$run" || exit 1
 export WINEPREFIX="$run/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "$WINEPREFIX/drive_c" ] || make_prefix "$WINEPREFIX"
-wineserver -p
-wine "$out/tests/suporte_tests.exe" --no-version --test-case="the brushes have their colours" \
-    > "$run/warm-up.log" 2>&1
+start_wine "$out" "$run"
 mkdir -p "$run/review"
 export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out" HALVOREN_REVIEW="Z:$run/review"
 if [ "$regex" = "--run" ]; then
