@@ -50,8 +50,8 @@ inline void ensure_started() {
         started = 1;
         int up = start_up();
         if (!up) {
-            // Seen once in a whole run: Wine refused the first top-level window of a fresh process.
-            // Say why, and give Wine a second chance before the case fails.
+            // Wine once refused a fresh process its first window while its desktop was restarting
+            // (the run now holds the desktop open, tools/common.sh). Say why, and try once more.
             MESSAGE("the window could not be created (error " << GetLastError() << "); trying again");
             Sleep(1000);
             up = start_up();
