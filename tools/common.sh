@@ -6,7 +6,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
-ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode"
+ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode debootstrap"
 
 install_packages() {
     local missing=()
@@ -106,5 +106,75 @@ stop_everything() {
     wineserver -k > /dev/null 2>&1 || true
     stop_fake_server "$1"
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2> /dev/null
+    return 0
+}
+
+# Wine 10 for the scaling lane (tools/wine10.sh). Debian 13's wine is 10; Debian 12 has Wine 8 only.
+host_wine_is_10() {
+    case "$(wine --version 2> /dev/null)" in wine-[1-9][0-9].*) return 0 ;; esac
+    return 1
+}
+
+wine10_base=/var/cache/halvoren/trixie
+
+# A Debian 13 root with Wine 10, made once per machine outside any checkout and reused after.
+wine10_root() {
+    local root=$wine10_base
+    [ -x "$root/usr/bin/wine" ] && return 0
+    mkdir -p "$(dirname "$root")"
+    (
+        # Runs side by side wait for the one making it.
+        flock 9
+        [ -x "$root/usr/bin/wine" ] && exit 0
+        echo "== making a Debian 13 root with Wine 10 in $root (once per machine)"
+        target=$root
+        if [ ! -x "$root/usr/bin/apt-get" ]; then
+            target=$root.new
+            rm -rf "$target"
+            debootstrap --variant=minbase --include=ca-certificates trixie "$target" \
+                http://deb.debian.org/debian > "$root.log" 2>&1 || { tail -20 "$root.log"; exit 1; }
+        fi
+        cp /etc/hosts "$target/etc/hosts"
+        unshare -m --propagation private sh -c "mount --bind /proc '$target/proc' &&
+            DEBIAN_FRONTEND=noninteractive chroot '$target' apt-get install -y -qq --no-install-recommends \
+            wine wine64" >> "$root.log" 2>&1 || { tail -20 "$root.log"; exit 1; }
+        [ "$target" = "$root" ] || mv "$target" "$root"
+    ) 9> "$root.lock"
+}
+
+# enter_wine10_root LANE RUN BUILD: the root as this run sees it, at LANE/fs/root: an overlay whose
+# changes (the hosts file, the run's CA in the trust store) stay in memory, with /proc, /dev, the X
+# socket folder and the build and run folders bound at their own paths; and LANE/bin holding wine,
+# wineboot and wineserver commands that run Wine 10 there. Call it inside a private mount namespace.
+enter_wine10_root() {
+    local lane=$1 run=$2 build=$3 fs=$1/fs
+    local r=$fs/root d name
+    mkdir -p "$fs" /tmp/.X11-unix
+    chmod 1777 /tmp/.X11-unix
+    mount -t tmpfs wine10 "$fs" || return 1
+    mkdir -p "$fs/upper" "$fs/work" "$r"
+    mount -t overlay wine10 -o "lowerdir=$wine10_base,upperdir=$fs/upper,workdir=$fs/work" "$r" || return 1
+    for d in /proc /dev /tmp/.X11-unix "$build" "$run"; do
+        mkdir -p "$r$d"
+        mount --rbind "$d" "$r$d" || return 1
+    done
+    cp /etc/hosts "$r/etc/hosts"
+    cp "$run/ca.crt" "$r/usr/local/share/ca-certificates/halvoren-test-ca.crt"
+    chroot "$r" update-ca-certificates > /dev/null 2>&1 || { echo "the test CA was not trusted in $r" >&2; return 1; }
+    mkdir -p "$lane/bin"
+    for name in wine wineboot wineserver; do
+        # Inside, the root's own command, in the same working folder (bound at its own path).
+        printf '%s\n' '#!/bin/sh' \
+            "exec chroot '$r' /usr/bin/env PATH=/usr/sbin:/usr/bin:/sbin:/bin /bin/sh -c 'cd \"\$0\" 2> /dev/null || cd /; exec \"\$@\"' \"\$PWD\" /usr/bin/$name \"\$@\"" \
+            > "$lane/bin/$name"
+        chmod +x "$lane/bin/$name"
+    done
+}
+
+# Undoes enter_wine10_root's mounts (the namespace drops them anyway when it ends).
+leave_wine10_root() {
+    umount -R "$1/fs/root" 2> /dev/null
+    umount "$1/fs" 2> /dev/null
+    rm -rf "$1/bin"
     return 0
 }

@@ -7,8 +7,12 @@
 # names match CTEST_REGEX (all when empty), then pytest with PYTEST_ARGS when given.
 # With --run it runs COMMAND in that same prepared environment instead (tools/benchmark.sh does).
 # With HALVOREN_STOP_ON_FAILURE set, it stops at the first failing test (the mutation check uses it).
+#        HALVOREN_WINE10=1 [HALVOREN_DPIS="120 144"] tools/dev-test.sh BUILD_DIR [CTEST_REGEX]
+# runs the CTest selection (default '^dpi: ') in the Wine 10 lane instead (tools/wine10.sh): a 1920x1080
+# screen and a fresh prefix at each display scale, 96, 120, 144 and 192 DPI unless HALVOREN_DPIS says;
+# the screens each scale leaves are in BUILD_DIR/run/review-<dpi>.
 set -uo pipefail
-[ $# -ge 1 ] || { sed -n 2,9p "$0"; exit 2; }
+[ $# -ge 1 ] || { sed -n 2,12p "$0"; exit 2; }
 if [ -z "${HALVOREN_NETNS:-}" ]; then
     exec env HALVOREN_NETNS=1 unshare -n "$0" "$@"
 fi
@@ -25,8 +29,13 @@ mkdir -p "$run"
 [ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
 "$top/server/trust_ca.sh" install "$run"
 "$top/server/start.sh" "$run" > /dev/null || exit 1
-trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill $xvfb_pid 2> /dev/null
+trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill ${xvfb_pid:-} 2> /dev/null
       "$top/server/trust_ca.sh" remove "$run" > /dev/null 2>&1' EXIT
+if [ -n "${HALVOREN_WINE10:-}" ] && [ "$regex" != "--run" ]; then
+    export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out"
+    "$top/tools/wine10.sh" "$out" "$run" "${regex:-^dpi: }"
+    exit $?
+fi
 start_display "$run" || exit 1
 export WINEPREFIX="$run/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "$WINEPREFIX/drive_c" ] || make_prefix "$WINEPREFIX"
