@@ -69,6 +69,8 @@ for dpi in $dpis; do
     (cd "$build_dir" && HALVOREN_DPI=$dpi HALVOREN_REVIEW="Z:$review" \
         ctest --output-on-failure --timeout 120 --no-tests=error "${selection[@]}") || status=1
     wineserver -k > /dev/null 2>&1
+    # A prefix takes about 800 MB; the review folder keeps what the scale showed.
+    rm -rf "$lane/prefix-$dpi"
     if [ "$dpi" = 144 ] && [ -n "${HALVOREN_SHOTS:-}" ]; then
         for bmp in "$review"/scaled-*.bmp; do
             [ -f "$bmp" ] || continue
