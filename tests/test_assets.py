@@ -282,15 +282,45 @@ def _have_pil():
     return True
 
 
+def assert_alike(made, committed, name):
+    """Same size and the same look (or sound): antialiased edges may move by a shade with the version
+    of NumPy and Pillow (NumPy 2.2 and Pillow 11 change at most 1 byte in 300 by more than 16)."""
+    assert len(made) == len(committed), name
+    diffs = [abs(a - b) for a, b in zip(made, committed)]
+    assert sum(diffs) <= 0.5 * len(diffs), name + ": the colours changed"
+    assert sum(1 for d in diffs if d > 16) <= len(diffs) // 100, name + ": the shapes changed"
+
+
+def icon_images(ico):
+    count = struct.unpack_from("<H", ico, 4)[0]
+    entries = [struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i) for i in range(count)]
+    return [(e[0], png_decode_rgba(ico[e[7]:e[7] + e[6]])) for e in entries]
+
+
 @pytest.mark.skipif(not _have_pil(), reason="generator needs python3-pil and python3-numpy")
-def test_generator_is_deterministic():
+def test_generator_makes_the_committed_assets():
+    # The committed files are what the program embeds; the generator must still make them, whatever
+    # the version of the libraries: the same sizes and the same look within a shade.
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([sys.executable, os.path.join(ASSETS, "generate_assets.py"), tmp, "--no-previews"],
                        check=True, timeout=600)
+        assert sorted(os.listdir(tmp)) == sorted(GENERATED)
         for name in GENERATED:
             with open(os.path.join(tmp, name), "rb") as f:
-                assert f.read() == read(name), name + " differs from a fresh run"
-        assert sorted(os.listdir(tmp)) == sorted(GENERATED)
+                made = f.read()
+            if name == "icon.ico":
+                # PNG compression differs between zlib versions: compare the decoded pictures.
+                made_images, committed_images = icon_images(made), icon_images(read(name))
+                assert [i[0] for i in made_images] == [i[0] for i in committed_images]
+                for (size, m), (_, c) in zip(made_images, committed_images):
+                    assert m[:4] == c[:4], "icon %d" % size
+                    assert_alike(m[4], c[4], "icon %d" % size)
+            elif name.endswith(".wav"):
+                assert made[:44] == read(name)[:44]
+                samples = "<%dh" % WAV_SAMPLES
+                assert_alike(struct.unpack(samples, made[44:]), struct.unpack(samples, read(name)[44:]), name)
+            else:
+                assert_alike(made, read(name), name)
 
 
 # ------------------------------------------------------- build products ---

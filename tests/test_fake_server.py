@@ -103,6 +103,13 @@ def _x509_text(path):
                           check=True, capture_output=True, text=True).stdout
 
 
+def _names(path):
+    # RFC 2253 names read the same in every OpenSSL; -text's layout of them changed with 3.5.
+    out = subprocess.run(["openssl", "x509", "-in", path, "-noout", "-issuer", "-subject", "-nameopt", "RFC2253"],
+                         check=True, capture_output=True, text=True).stdout
+    return dict(line.split("=", 1) for line in out.splitlines())
+
+
 def _not_before(path):
     out = subprocess.run(["openssl", "x509", "-in", path, "-noout", "-startdate"],
                          check=True, capture_output=True, text=True).stdout
@@ -117,12 +124,12 @@ def test_certificates_are_what_winhttp_needs(certs):
     for text in (ca, srv):
         assert "Signature Algorithm: sha256WithRSAEncryption" in text
         assert "Public-Key: (2048 bit)" in text
-        assert "Issuer: CN = Halvoren Test CA" in text
-    assert "Subject: CN = Halvoren Test CA" in ca
+    ca_names, srv_names = _names(os.path.join(certs, "ca.crt")), _names(os.path.join(certs, "server.crt"))
+    assert ca_names == {"issuer": "CN=Halvoren Test CA", "subject": "CN=Halvoren Test CA"}
+    assert srv_names == {"issuer": "CN=Halvoren Test CA", "subject": "CN=localhost"}
     assert re.search(r"Basic Constraints: critical\s+CA:TRUE", ca)
     assert re.search(r"Key Usage: critical\s+.*Certificate Sign", ca)
 
-    assert "Subject: CN = localhost" in srv
     assert re.search(r"Basic Constraints: critical\s+CA:FALSE", srv)
     assert re.search(r"Key Usage: critical\s+Digital Signature, Key Encipherment", srv)
     assert re.search(r"Extended Key Usage:\s+TLS Web Server Authentication", srv)
@@ -542,10 +549,14 @@ def test_tls_fault_hits_new_handshakes_and_keeps_the_control_connection(server, 
         assert tls(cert)[0] == 200
         with pytest.raises(ssl.SSLCertVerificationError):
             server.request("GET", PRESENCE)
-        # The client's pooled connection was dropped, so it cannot dodge the new handshake.
-        with pytest.raises((ConnectionError, http.client.HTTPException, OSError)):
-            pooled.request("GET", PRESENCE)
-            pooled.getresponse().read()
+        # The client's pooled connection was dropped, so it cannot dodge the new handshake. Read it
+        # rather than write to it: a write's broken pipe stays on the thread's OpenSSL error queue,
+        # where Python 3.13 with OpenSSL 3.5 reports it on the next read of any socket, the control
+        # connection's included (CPython issue 148594).
+        try:
+            assert pooled.sock.recv(1) == b""
+        except (ConnectionError, ssl.SSLError):
+            pass
         assert tls("good")[0] == 200
         assert server.request("GET", PRESENCE)[0] == 200
         # A fault lapses by itself, so a lost control connection can always come back.
