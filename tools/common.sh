@@ -115,7 +115,8 @@ host_wine_is_10() {
     return 1
 }
 
-wine10_base=/var/cache/halvoren/trixie
+# HALVOREN_WINE10_ROOT puts it elsewhere (to try making one without touching the machine's).
+wine10_base=${HALVOREN_WINE10_ROOT:-/var/cache/halvoren/trixie}
 
 # A Debian 13 root with Wine 10, made once per machine outside any checkout and reused after.
 wine10_root() {
