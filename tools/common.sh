@@ -118,15 +118,16 @@ host_wine_is_10() {
 # HALVOREN_WINE10_ROOT puts it elsewhere (to try making one without touching the machine's).
 wine10_base=${HALVOREN_WINE10_ROOT:-/var/cache/halvoren/trixie}
 
-# A Debian 13 root with Wine 10, made once per machine outside any checkout and reused after.
+# A Debian 13 root with Wine 10, made once per machine outside any checkout and reused after. (Its
+# /usr/bin/wine links to an absolute path, the host's on test: look at a plain file instead.)
 wine10_root() {
     local root=$wine10_base
-    [ -x "$root/usr/bin/wine" ] && return 0
+    [ -x "$root/usr/lib/wine/wine64" ] && return 0
     mkdir -p "$(dirname "$root")"
     (
         # Runs side by side wait for the one making it.
         flock 9
-        [ -x "$root/usr/bin/wine" ] && exit 0
+        [ -x "$root/usr/lib/wine/wine64" ] && exit 0
         echo "== making a Debian 13 root with Wine 10 in $root (once per machine)"
         target=$root
         if [ ! -x "$root/usr/bin/apt-get" ]; then
