@@ -214,9 +214,9 @@ static void present_dashboard(int session_changed) {
         dashboard_show();
     } else if (!chat_ticket && logged) {
         if (balance_known != shown.balance_known || (balance_known && account_balance != shown.balance))
-            InvalidateRect(window, &balance_areas[dashboard_tab], 1);
+            repaint_area(&balance_areas[dashboard_tab]);
         if (recent_ticket != shown.recent_ticket || recent_cancelled != shown.recent_cancelled)
-            InvalidateRect(window, &history_areas[dashboard_tab], 1);
+            repaint_area(&history_areas[dashboard_tab]);
     }
     shown.balance_known = balance_known;
     shown.balance = account_balance;
@@ -224,7 +224,7 @@ static void present_dashboard(int session_changed) {
     shown.recent_cancelled = recent_cancelled;
     if (support_presence != shown.presence) {
         shown.presence = support_presence;
-        InvalidateRect(window, &presence_area, 1);
+        repaint_area(&presence_area);
     }
     if (banner_index != shown.banner) {
         shown.banner = banner_index;
