@@ -96,7 +96,8 @@ static void present_sign_in() {
     SetWindowTextW(banner_cta, L"Comprar créditos");
     HWND form[] = {loginName, loginPass, eye, user_label, pass_label, account_switch};
     for (HWND c : form) hide(c);
-    place(info, 122, 175, 245, 19);
+    // One line, above the description's hint.
+    place(info, 122, 175, 245, 17);
     place(description_hint, 122, 192, 240, 18);
     place(problem, 126, 210, 235, 22);
     place(action, 122, 238, 245, 20);

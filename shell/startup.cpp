@@ -63,7 +63,8 @@ static void create_controls() {
     hide(elapsed_label);
     place(elapsed_label, 24, 116, 503, 17);
     SendMessageW(elapsed_label, WM_SETFONT, (WPARAM)strong_font, 1);
-    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, status_badge_id);
+    // Its pill ends where the heading "Chamado #N" below begins.
+    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 64, 160, 27, status_badge_id);
     hide(status_badge);
     chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
