@@ -78,8 +78,9 @@ int read(HWND w, char *dst, int size) {
 
 HWND child(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h,
            int id) {
-    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, scaled(x), scaled(y), scaled(w),
-                             scaled(h), parent, (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
+    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, scaled(x), scaled(y),
+                             scaled(x + w) - scaled(x), scaled(y + h) - scaled(y), parent, (HMENU)(INT_PTR)id,
+                             GetModuleHandleW(nullptr), nullptr);
     SendMessageW(c, WM_SETFONT, (WPARAM)font, 1);
     remember(c, x, y, w, h);
     return c;
@@ -106,7 +107,9 @@ void register_class(const wchar_t *name, WNDPROC procedure) {
 void hide(HWND w) { ShowWindow(w, SW_HIDE); }
 
 void place(HWND w, int x, int y, int width, int height) {
-    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(width), scaled(height), SWP_NOZORDER | SWP_NOACTIVATE);
+    // Edges scaled, not lengths: controls that meet at 96 DPI meet at every scale.
+    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(x + width) - scaled(x), scaled(y + height) - scaled(y),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     remember(w, x, y, width, height);
 }
 
@@ -129,12 +132,18 @@ static SIZE outer_size(HWND w, int width, int height) {
     typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
     adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
                                                                         "AdjustWindowRectExForDpi");
-    if (adjust) {
+    RECT outer, inner;
+    if (!IsIconic(w) && GetWindowRect(w, &outer) && GetClientRect(w, &inner) && inner.right > 0) {
+        // The frame the window has now.
+        frame = {0, 0, outer.right - outer.left - inner.right, outer.bottom - outer.top - inner.bottom};
+        if (adjust) adjust(&frame96, style, FALSE, ex, 96);
+    } else if (adjust) {
         adjust(&frame96, style, FALSE, ex, 96);
         adjust(&frame, style, FALSE, ex, (UINT)ui_dpi);
-    } else {
+    }
+    if (!adjust) {
         // Without it the whole process runs at the system's DPI and so does the frame.
-        AdjustWindowRectEx(&frame, style, FALSE, ex);
+        if (frame.right == 0) AdjustWindowRectEx(&frame, style, FALSE, ex);
         frame96 = {MulDiv(frame.left, 96, ui_dpi), MulDiv(frame.top, 96, ui_dpi), MulDiv(frame.right, 96, ui_dpi),
                    MulDiv(frame.bottom, 96, ui_dpi)};
     }

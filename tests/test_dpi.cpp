@@ -23,10 +23,19 @@ int awareness(HWND w) {
     return from(context(w));
 }
 
-// The client sizes at 96 DPI, as Wine draws the frame of the program's window styles.
-const SIZE dashboard96 = {561, 379}, session96 = {561, 353}, consent96 = {394, 159};
+// The outer sizes the program gives its windows at 96 DPI.
+const SIZE dashboard96 = {567, 404}, session96 = {567, 378}, consent96 = {400, 184};
 
-bool sized_for(HWND w, SIZE at96, int dpi) {
+// Whether w's client area is the one its 96-DPI outer size leaves inside the system's 96-DPI frame
+// (Wine 10 draws a taller caption than Wine 8), scaled to dpi.
+bool sized_for(HWND w, SIZE outer96, int dpi) {
+    typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
+    adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
+                                                                        "AdjustWindowRectExForDpi");
+    REQUIRE((adjust != nullptr));
+    RECT frame = {};
+    adjust(&frame, (DWORD)GetWindowLongW(w, GWL_STYLE), FALSE, (DWORD)GetWindowLongW(w, GWL_EXSTYLE), 96);
+    SIZE at96 = {outer96.cx - (frame.right - frame.left), outer96.cy - (frame.bottom - frame.top)};
     SIZE s = client_size(w), want = {MulDiv(at96.cx, dpi, 96), MulDiv(at96.cy, dpi, 96)};
     if (abs(s.cx - want.cx) <= 1 && abs(s.cy - want.cy) <= 1) return true;
     MESSAGE("the client area is ", s.cx, " x ", s.cy, " instead of ", want.cx, " x ", want.cy);
@@ -122,6 +131,7 @@ void chat_rows_from(const wchar_t *text) {
     lstrcpyW(chat_text, text);
     int rows = chat_split(chat_text);
     for (int i = 0; i < rows; i++) SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)&chat_rows[i]);
+    SendMessageW(chat_history, LB_SETTOPINDEX, (WPARAM)(rows - 1), 0);
 }
 
 // The window as it shows on the screen now, saved for review by the 144-DPI run.
@@ -146,7 +156,8 @@ void session_view() {
                    L"Cliente: Oi, Rafael. Meu computador ficou lento depois da última atualização.\n"
                    L"Técnico: Entendi. Vou pedir acesso remoto para dar uma olhada, tudo bem?\n"
                    L"Cliente: Pode sim, obrigado!\n");
-    show(chat_title, "");
+    chat_live = 1;
+    chat_state = "";
     strcpy(approved, "r-1");
     present();
     flush_events();
@@ -228,7 +239,7 @@ TEST_CASE("dpi: a move to a monitor of another scale lays the window out again a
     // The children where the presenter put them, at the new scale.
     RECT send = child_rect(chat_send);
     CHECK(send.left == MulDiv(433, other, 96));
-    CHECK(send.bottom - send.top == MulDiv(37, other, 96));
+    CHECK(send.bottom == MulDiv(303 + 37, other, 96));
     // The fonts of the new DPI, the heading's the heading's; the rows measured with them.
     HFONT heading_now = (HFONT)SendMessageW(chat_heading, WM_GETFONT, 0, 0);
     CHECK(heading_now == heading_font);
