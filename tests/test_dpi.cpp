@@ -4,6 +4,7 @@
 #include "harness.h"
 #include "gdi_count.h"
 #include "../remote/remote.h"
+#include "../assets/assets.h"
 
 namespace {
 
@@ -12,7 +13,8 @@ int expected_dpi() {
     return v && atoi(v) > 0 ? atoi(v) : 96;
 }
 
-// GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(w)): 2 is per-monitor aware.
+// GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(w)): 2 is per-monitor aware. (Wine 10
+// does not tell version 2 from version 1 through AreDpiAwarenessContextsEqual; the manifest's test does.)
 int awareness(HWND w) {
     typedef void *(WINAPI * context_of)(HWND);
     typedef int(WINAPI * awareness_of)(void *);
@@ -21,6 +23,19 @@ int awareness(HWND w) {
     awareness_of from = (awareness_of)(void (*)())GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext");
     REQUIRE((context && from));
     return from(context(w));
+}
+
+// The bounding box, in 96-DPI units, of what the side bar's brand mark paints over the side bar.
+RECT brand_mark_box() {
+    RECT box = {MENU_BRAND_W, MENU_BRAND_H, 0, 0};
+    for (int y = 0; y < MENU_BRAND_H; y++)
+        for (int x = 0; x < MENU_BRAND_W; x++) {
+            const unsigned char *p = menu_brand_pixels + 4 * (y * MENU_BRAND_W + x);
+            if (((unsigned)p[2] << 16 | p[1] << 8 | p[0]) == rgb(side_colour)) continue;
+            box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
+                   y + 1 > box.bottom ? y + 1 : box.bottom};
+        }
+    return {5 + box.left, 12 + box.top, 5 + box.right, 12 + box.bottom};
 }
 
 // The outer sizes the program gives its windows at 96 DPI.
@@ -125,6 +140,15 @@ void check_layout(HWND parent, const char *name) {
     }
 }
 
+// The pixels of a drawn row that are neither the page nor a bubble: its caption and its text.
+int text_pixels(const canvas &c) {
+    const unsigned page = rgb(paper_colour), bubbles[2] = {rgb(header_colour), rgb(tint_colour)};
+    int n = 0;
+    for (int y = 0; y < c.h; y++)
+        for (int x = 0; x < c.w; x++) n += c.at(x, y) != page && c.at(x, y) != bubbles[0] && c.at(x, y) != bubbles[1];
+    return n;
+}
+
 // A short conversation from both sides, put in the list as a chat poll would.
 void chat_rows_from(const wchar_t *text) {
     SendMessageW(chat_history, LB_RESETCONTENT, 0, 0);
@@ -160,6 +184,9 @@ void session_view() {
     chat_state = "";
     strcpy(approved, "r-1");
     present();
+    // No poll may end the session or close the consent dialog behind the test's back.
+    KillTimer(window, chat_timer);
+    KillTimer(window, remote_timer);
     flush_events();
 }
 
@@ -176,6 +203,14 @@ TEST_CASE("dpi: the main window and the consent dialog are per-monitor aware and
     CHECK(lf.lfHeight == MulDiv(-12, dpi, 96));
     signed_in(0);
     CHECK(sized_for(window, dashboard96, dpi));
+    // The pictures are drawn at the scale too: the side bar's brand mark covers its scaled place.
+    canvas c(client_size().cx, client_size().cy);
+    paint_main(c.dc);
+    RECT want = brand_mark_box(), got = ink(c, {0, 0, scaled(100), scaled(60)}, rgb(side_colour));
+    CHECK(abs(got.left - MulDiv(want.left, dpi, 96)) <= 1);
+    CHECK(abs(got.top - MulDiv(want.top, dpi, 96)) <= 1);
+    CHECK(abs(got.right - MulDiv(want.right, dpi, 96)) <= 1);
+    CHECK(abs(got.bottom - MulDiv(want.bottom, dpi, 96)) <= 1);
     chat_ticket = 77;
     present();
     CHECK(sized_for(window, session96, dpi));
@@ -208,7 +243,26 @@ TEST_CASE("dpi: nothing is cut or overlaps on the sign-in, home, session and con
     check_layout(window, "credits");
     session_view();
     check_layout(window, "session");
+
     review_scaled(window, "scaled-atendimento");
+    // Each row is measured tall enough for its text, a word more at a time: a taller cell shows no more.
+    static wchar_t ladder[8000] = L"";
+    for (int k = 1; k <= 26; k++) {
+        lstrcatW(ladder, L"Cliente:");
+        for (int w = 0; w < k; w++) lstrcatW(ladder, w % 3 ? L" suporte" : L" ajuda");
+        lstrcatW(ladder, L"\n");
+    }
+    chat_rows_from(ladder);
+    int rows = (int)SendMessageW(chat_history, LB_GETCOUNT, 0, 0), width = client_size(chat_history).cx;
+    REQUIRE(rows >= 26);
+    for (int i = 0; i < rows; i++) {
+        int height = (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0);
+        canvas measured(width, height), taller(width, height + scaled(200));
+        draw_row(measured, &chat_rows[i], 0, height, i);
+        draw_row(taller, &chat_rows[i], 0, taller.h, i);
+        CAPTURE(i);
+        CHECK(text_pixels(measured) == text_pixels(taller));
+    }
     show_consent("Rafael Souza");
     REQUIRE(consent_window);
     flush_events();
