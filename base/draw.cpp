@@ -39,8 +39,8 @@ void picture(HDC dc, int x, int y, int w, int h, const void *pixels, const BITMA
     int old_mode = SetStretchBltMode(dc, HALFTONE);
     POINT old_origin;
     SetBrushOrgEx(dc, 0, 0, &old_origin);
-    StretchDIBits(dc, scaled(x), scaled(y), scaled(x + w) - scaled(x), scaled(y + h) - scaled(y), 0, 0, w, h, pixels,
-                  info, DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, scaled(x), scaled(y), scaled(x + w) - scaled(x), scaled(y + h) - scaled(y), 0, 0, w, h,
+                  pixels, info, DIB_RGB_COLORS, SRCCOPY);
     SetBrushOrgEx(dc, old_origin.x, old_origin.y, nullptr);
     SetStretchBltMode(dc, old_mode);
 }

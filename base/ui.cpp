@@ -21,8 +21,8 @@ static struct {
 int dpi_of(HWND w) {
     // Windows 10 1607 and later; older systems scale the whole process to the screen's DPI.
     typedef UINT(WINAPI * dpi_for_window)(HWND);
-    dpi_for_window get = (dpi_for_window)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                                       "GetDpiForWindow");
+    dpi_for_window get =
+        (dpi_for_window)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     int dpi = get && w ? (int)get(w) : 0;
     if (dpi > 0) return dpi;
     HDC screen = GetDC(nullptr);
@@ -31,7 +31,9 @@ int dpi_of(HWND w) {
     return dpi > 0 ? dpi : 96;
 }
 
-int scaled(int length) { return MulDiv(length, ui_dpi, 96); }
+int scaled(int length) {
+    return MulDiv(length, ui_dpi, 96);
+}
 
 RECT scaled_rect(int left, int top, int right, int bottom) {
     return {scaled(left), scaled(top), scaled(right), scaled(bottom)};
@@ -108,8 +110,8 @@ void hide(HWND w) { ShowWindow(w, SW_HIDE); }
 
 void place(HWND w, int x, int y, int width, int height) {
     // Edges scaled, not lengths: controls that meet at 96 DPI meet at every scale.
-    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(x + width) - scaled(x), scaled(y + height) - scaled(y),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(x + width) - scaled(x),
+                 scaled(y + height) - scaled(y), SWP_NOZORDER | SWP_NOACTIVATE);
     remember(w, x, y, width, height);
 }
 
@@ -131,7 +133,7 @@ static SIZE outer_size(HWND w, int width, int height) {
     RECT frame96 = {}, frame = {};
     typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
     adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                                        "AdjustWindowRectExForDpi");
+                                                                       "AdjustWindowRectExForDpi");
     RECT outer, inner;
     if (!IsIconic(w) && GetWindowRect(w, &outer) && GetClientRect(w, &inner) && inner.right > 0) {
         // The frame the window has now.
@@ -144,11 +146,12 @@ static SIZE outer_size(HWND w, int width, int height) {
     if (!adjust) {
         // Without it the whole process runs at the system's DPI and so does the frame.
         if (frame.right == 0) AdjustWindowRectEx(&frame, style, FALSE, ex);
-        frame96 = {MulDiv(frame.left, 96, ui_dpi), MulDiv(frame.top, 96, ui_dpi), MulDiv(frame.right, 96, ui_dpi),
-                   MulDiv(frame.bottom, 96, ui_dpi)};
+        frame96 = {MulDiv(frame.left, 96, ui_dpi), MulDiv(frame.top, 96, ui_dpi),
+                   MulDiv(frame.right, 96, ui_dpi), MulDiv(frame.bottom, 96, ui_dpi)};
     }
     int extra_w96 = frame96.right - frame96.left, extra_h96 = frame96.bottom - frame96.top;
-    return {scaled(width - extra_w96) + frame.right - frame.left, scaled(height - extra_h96) + frame.bottom - frame.top};
+    return {scaled(width - extra_w96) + frame.right - frame.left,
+            scaled(height - extra_h96) + frame.bottom - frame.top};
 }
 
 void size_window(HWND w, int width, int height) {

@@ -6,7 +6,9 @@
 enum { bubble_width = 362, text_inset = 12, caption_height = 16 };
 
 // Measured and drawn with the same width, so a row breaks its lines alike in both.
-static int text_width() { return scaled(bubble_width) - 2 * scaled(text_inset); }
+static int text_width() {
+    return scaled(bubble_width) - 2 * scaled(text_inset);
+}
 
 // DT_WORDBREAK alone breaks only between words, so a word wider than the bubble (a row cut hard at
 // 110 units is one) ran out of it under Wine; DT_EDITCONTROL breaks such a word inside the bubble.

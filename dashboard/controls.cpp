@@ -74,7 +74,8 @@ static void draw_banner(const DRAWITEMSTRUCT *item) {
     // The dark panel keeps the white text legible over any picture.
     RECT panel = {0, 0, scaled(257), h};
     FillRect(dc, &panel, side_brush);
-    RECT title = scaled_rect(14, 8, 249, 31), line1 = scaled_rect(14, 34, 249, 50), line2 = scaled_rect(14, 50, 249, 66);
+    RECT title = scaled_rect(14, 8, 249, 31), line1 = scaled_rect(14, 34, 249, 50),
+         line2 = scaled_rect(14, 50, 249, 66);
     dashboard_text(dc, slide->title, heading_font, white_text, &title, 0);
     dashboard_text(dc, slide->line1, font, white_text, &line1, 0);
     dashboard_text(dc, slide->line2, font, white_text, &line2, 0);

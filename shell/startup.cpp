@@ -15,8 +15,8 @@ static const wchar_t host[] = L"" SUPPORT_HOST;
 
 // Heights are 96-DPI character heights; the fonts are made for the window's DPI.
 static HFONT make_font(int height, int weight) {
-    return CreateFontW(scaled(height), 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
+    return CreateFontW(scaled(height), 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
 }
 
 static void make_fonts() {

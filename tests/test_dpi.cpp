@@ -32,8 +32,8 @@ RECT brand_mark_box() {
         for (int x = 0; x < MENU_BRAND_W; x++) {
             const unsigned char *p = menu_brand_pixels + 4 * (y * MENU_BRAND_W + x);
             if (((unsigned)p[2] << 16 | p[1] << 8 | p[0]) == rgb(side_colour)) continue;
-            box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
-                   y + 1 > box.bottom ? y + 1 : box.bottom};
+            box = {x < box.left ? x : box.left, y < box.top ? y : box.top,
+                   x + 1 > box.right ? x + 1 : box.right, y + 1 > box.bottom ? y + 1 : box.bottom};
         }
     return {5 + box.left, 12 + box.top, 5 + box.right, 12 + box.bottom};
 }
@@ -46,7 +46,7 @@ const SIZE dashboard96 = {567, 404}, session96 = {567, 378}, consent96 = {400, 1
 bool sized_for(HWND w, SIZE outer96, int dpi) {
     typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
     adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                                        "AdjustWindowRectExForDpi");
+                                                                       "AdjustWindowRectExForDpi");
     REQUIRE((adjust != nullptr));
     RECT frame = {};
     adjust(&frame, (DWORD)GetWindowLongW(w, GWL_STYLE), FALSE, (DWORD)GetWindowLongW(w, GWL_EXSTYLE), 96);
@@ -60,7 +60,8 @@ bool sized_for(HWND w, SIZE outer96, int dpi) {
 // The pairs of controls that lie over one another by design: the banner's button on its picture, and
 // the strips under "Desconectar remoto" that clip themselves.
 bool may_overlap(HWND a, HWND b) {
-    HWND pairs[][2] = {{banner, banner_cta}, {disconnect_button, elapsed_label}, {disconnect_button, chat_title}};
+    HWND pairs[][2] = {
+        {banner, banner_cta}, {disconnect_button, elapsed_label}, {disconnect_button, chat_title}};
     for (auto &p : pairs)
         if ((a == p[0] && b == p[1]) || (a == p[1] && b == p[0])) return true;
     return false;
@@ -107,7 +108,8 @@ void check_layout(HWND parent, const char *name) {
         GetWindowRect(c, &r);
         MapWindowPoints(nullptr, parent, (POINT *)&r, 2);
         // The session's dark header band is as wide as the window and may run under its frame.
-        if (c != login_header) CHECK((r.left >= 0 && r.top >= 0 && r.right <= client.cx && r.bottom <= client.cy));
+        if (c != login_header)
+            CHECK((r.left >= 0 && r.top >= 0 && r.right <= client.cx && r.bottom <= client.cy));
         for (int j = i + 1; j < n; j++) {
             RECT o, both;
             GetWindowRect(shown_children[j], &o);
@@ -116,7 +118,8 @@ void check_layout(HWND parent, const char *name) {
                 GetWindowTextW(shown_children[j], text, 256);
                 static char other[512];
                 WideCharToMultiByte(CP_UTF8, 0, text, -1, other, sizeof other, nullptr, nullptr);
-                FAIL_CHECK("it overlaps \"", other, "\" by ", both.right - both.left, " x ", both.bottom - both.top);
+                FAIL_CHECK("it overlaps \"", other, "\" by ", both.right - both.left, " x ",
+                           both.bottom - both.top);
                 GetWindowTextW(c, text, 256);
             }
         }
@@ -127,7 +130,8 @@ void check_layout(HWND parent, const char *name) {
         HGDIOBJ old = SelectObject(dc, f);
         int width = r.right - r.left, height = r.bottom - r.top;
         // The tabs write their caption 16 px in from the left.
-        int room = c == navigation[0] || c == navigation[1] || c == navigation[2] ? width - scaled(16) : width;
+        int room =
+            c == navigation[0] || c == navigation[1] || c == navigation[2] ? width - scaled(16) : width;
         wchar_t name[16];
         GetClassNameW(c, name, 16);
         UINT format = _wcsicmp(name, L"Static") == 0 && c != status_badge ? DT_WORDBREAK : DT_SINGLELINE;
@@ -145,7 +149,8 @@ int text_pixels(const canvas &c) {
     const unsigned page = rgb(paper_colour), bubbles[2] = {rgb(header_colour), rgb(tint_colour)};
     int n = 0;
     for (int y = 0; y < c.h; y++)
-        for (int x = 0; x < c.w; x++) n += c.at(x, y) != page && c.at(x, y) != bubbles[0] && c.at(x, y) != bubbles[1];
+        for (int x = 0; x < c.w; x++)
+            n += c.at(x, y) != page && c.at(x, y) != bubbles[0] && c.at(x, y) != bubbles[1];
     return n;
 }
 
