@@ -5,14 +5,16 @@ void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius) {
     // No outline: the shape is the brush alone.
     HGDIOBJ old_pen = SelectObject(dc, GetStockObject(NULL_PEN));
     HGDIOBJ old_brush = SelectObject(dc, brush);
-    RoundRect(dc, r->left, r->top, r->right, r->bottom, radius, radius);
+    RoundRect(dc, r->left, r->top, r->right, r->bottom, scaled(radius), scaled(radius));
     SelectObject(dc, old_brush);
     SelectObject(dc, old_pen);
 }
 
 void dashboard_card(HDC dc, const RECT *r, int highlighted) {
     rounded(dc, r, highlighted ? red_brush : border_brush, 18);
-    RECT inner = {r->left + 1, r->top + 1, r->right - 1, r->bottom - 1};
+    // The outline grows with the scale, as a line drawn at 96 DPI would.
+    int line = scaled(1);
+    RECT inner = {r->left + line, r->top + line, r->right - line, r->bottom - line};
     rounded(dc, &inner, paper_brush, 16);
 }
 
@@ -25,4 +27,20 @@ void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const
     RECT box = *r;
     DrawTextW(dc, text, -1, &box, horizontal[(align & 3) % 3] | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     SelectObject(dc, old_font);
+}
+
+void picture(HDC dc, int x, int y, int w, int h, const void *pixels, const BITMAPINFOHEADER *header) {
+    const BITMAPINFO *info = (const BITMAPINFO *)header;
+    if (ui_dpi == 96) {
+        SetDIBitsToDevice(dc, x, y, w, h, 0, 0, 0, h, pixels, info, DIB_RGB_COLORS);
+        return;
+    }
+    // Halftone averages the source pixels under each device pixel: smooth edges, no blocks.
+    int old_mode = SetStretchBltMode(dc, HALFTONE);
+    POINT old_origin;
+    SetBrushOrgEx(dc, 0, 0, &old_origin);
+    StretchDIBits(dc, scaled(x), scaled(y), scaled(x + w) - scaled(x), scaled(y + h) - scaled(y), 0, 0, w, h,
+                  pixels, info, DIB_RGB_COLORS, SRCCOPY);
+    SetBrushOrgEx(dc, old_origin.x, old_origin.y, nullptr);
+    SetStretchBltMode(dc, old_mode);
 }

@@ -10,6 +10,44 @@ HWND login_header, info, user_label, pass_label, loginName, loginPass, eye, desc
     ticket_action, banner, buy_button, disconnect_button, banner_cta;
 HWND navigation[3], package_buttons[3];
 HWND wanted_focus;
+int ui_dpi = 96;
+
+// Where each child was last put, in 96-DPI units, to put it there again when the DPI changes.
+static struct {
+    HWND w;
+    int x, y, width, height;
+} placed[64];
+
+int dpi_of(HWND w) {
+    // Windows 10 1607 and later; older systems scale the whole process to the screen's DPI.
+    typedef UINT(WINAPI * dpi_for_window)(HWND);
+    dpi_for_window get =
+        (dpi_for_window)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    int dpi = get && w ? (int)get(w) : 0;
+    if (dpi > 0) return dpi;
+    HDC screen = GetDC(nullptr);
+    dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+int scaled(int length) {
+    return MulDiv(length, ui_dpi, 96);
+}
+
+RECT scaled_rect(int left, int top, int right, int bottom) {
+    return {scaled(left), scaled(top), scaled(right), scaled(bottom)};
+}
+
+static void remember(HWND w, int x, int y, int width, int height) {
+    int slot = -1;
+    for (int i = 0; i < 64 && slot < 0; i++)
+        if (placed[i].w == w) slot = i;
+    // A destroyed window's slot (the consent dialog's children) is taken again.
+    for (int i = 0; i < 64 && slot < 0; i++)
+        if (!placed[i].w || !IsWindow(placed[i].w)) slot = i;
+    if (slot >= 0) placed[slot] = {w, x, y, width, height};
+}
 
 int convert(const char *src, wchar_t *dst, int size) {
     // A size of 0 would make the platform report the needed size instead of converting.
@@ -42,9 +80,11 @@ int read(HWND w, char *dst, int size) {
 
 HWND child(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h,
            int id) {
-    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, x, y, w, h, parent,
-                             (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
+    HWND c = CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, scaled(x), scaled(y),
+                             scaled(x + w) - scaled(x), scaled(y + h) - scaled(y), parent, (HMENU)(INT_PTR)id,
+                             GetModuleHandleW(nullptr), nullptr);
     SendMessageW(c, WM_SETFONT, (WPARAM)font, 1);
+    remember(c, x, y, w, h);
     return c;
 }
 
@@ -69,7 +109,54 @@ void register_class(const wchar_t *name, WNDPROC procedure) {
 void hide(HWND w) { ShowWindow(w, SW_HIDE); }
 
 void place(HWND w, int x, int y, int width, int height) {
-    SetWindowPos(w, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Edges scaled, not lengths: controls that meet at 96 DPI meet at every scale.
+    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(x + width) - scaled(x),
+                 scaled(y + height) - scaled(y), SWP_NOZORDER | SWP_NOACTIVATE);
+    remember(w, x, y, width, height);
+}
+
+void place_again(HWND parent) {
+    for (auto &p : placed)
+        if (p.w && IsWindow(p.w) && GetParent(p.w) == parent) place(p.w, p.x, p.y, p.width, p.height);
+}
+
+void repaint_area(const RECT *area) {
+    RECT r = scaled_rect(area->left, area->top, area->right, area->bottom);
+    InvalidateRect(window, &r, 1);
+}
+
+// The outer size at ui_dpi of a window whose outer size at 96 DPI is width x height: the client area
+// scales, the frame and caption are the system's at that DPI.
+static SIZE outer_size(HWND w, int width, int height) {
+    if (ui_dpi == 96) return {width, height};
+    DWORD style = (DWORD)GetWindowLongW(w, GWL_STYLE), ex = (DWORD)GetWindowLongW(w, GWL_EXSTYLE);
+    RECT frame96 = {}, frame = {};
+    typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
+    adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
+                                                                       "AdjustWindowRectExForDpi");
+    RECT outer, inner;
+    if (!IsIconic(w) && GetWindowRect(w, &outer) && GetClientRect(w, &inner) && inner.right > 0) {
+        // The frame the window has now.
+        frame = {0, 0, outer.right - outer.left - inner.right, outer.bottom - outer.top - inner.bottom};
+        if (adjust) adjust(&frame96, style, FALSE, ex, 96);
+    } else if (adjust) {
+        adjust(&frame96, style, FALSE, ex, 96);
+        adjust(&frame, style, FALSE, ex, (UINT)ui_dpi);
+    }
+    if (!adjust) {
+        // Without it the whole process runs at the system's DPI and so does the frame.
+        if (frame.right == 0) AdjustWindowRectEx(&frame, style, FALSE, ex);
+        frame96 = {MulDiv(frame.left, 96, ui_dpi), MulDiv(frame.top, 96, ui_dpi),
+                   MulDiv(frame.right, 96, ui_dpi), MulDiv(frame.bottom, 96, ui_dpi)};
+    }
+    int extra_w96 = frame96.right - frame96.left, extra_h96 = frame96.bottom - frame96.top;
+    return {scaled(width - extra_w96) + frame.right - frame.left,
+            scaled(height - extra_h96) + frame.bottom - frame.top};
+}
+
+void size_window(HWND w, int width, int height) {
+    SIZE s = outer_size(w, width, height);
+    SetWindowPos(w, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Moves r, of the given size, into the work area (right and bottom edges first, so that the top left
@@ -84,6 +171,9 @@ static void keep_inside(RECT *r, const RECT &work, int width, int height) {
 }
 
 void resize_window(int width, int height, int keep_on_screen) {
+    SIZE outer = outer_size(window, width, height);
+    width = outer.cx;
+    height = outer.cy;
     MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
     if (!IsIconic(window)) {

@@ -72,6 +72,15 @@ extern HWND wanted_focus;
 // UTF-8 to UTF-16; text that does not fit becomes empty (0), else the units written with the terminator.
 int convert(const char *src, wchar_t *dst, int size);
 
+// The main window's DPI: 96 until start-up reads it, then what its monitor runs at. The program's
+// geometry is written for 96 DPI; the placing, sizing and drawing helpers turn it into pixels here.
+extern int ui_dpi;
+// A window's DPI: GetDpiForWindow where the system has it, else the screen's LOGPIXELSX.
+int dpi_of(HWND w);
+// A 96-DPI length in the main window's pixels.
+int scaled(int length);
+RECT scaled_rect(int left, int top, int right, int bottom);
+
 // Window helpers.
 void show(HWND w, const char *text);
 int read(HWND w, char *dst, int size);
@@ -81,6 +90,12 @@ HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x,
 void register_class(const wchar_t *name, WNDPROC procedure);
 void hide(HWND w);
 void place(HWND w, int x, int y, int width, int height);
+// Places every child of parent again where child() or place() last put it, for a new ui_dpi.
+void place_again(HWND parent);
+// Gives w the outer size whose client area is the 96-DPI one (width x height outside) scaled.
+void size_window(HWND w, int width, int height);
+// Repaints a 96-DPI area of the main window.
+void repaint_area(const RECT *area);
 // Gives the main window its size, minimized or not; with keep_on_screen, inside its monitor's work area.
 void resize_window(int width, int height, int keep_on_screen);
 void pop(const char *text);
@@ -95,6 +110,9 @@ LRESULT control_colours(HDC dc, HWND control);
 unsigned long long clock_now();
 
 // The flat style's drawing primitives; each selects, draws and restores.
+// Rectangles are in device pixels; radii, like every other length, in 96-DPI units.
 void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius);
 void dashboard_card(HDC dc, const RECT *r, int highlighted);
 void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align);
+// An embedded top-down 32-bit picture of w x h at (x, y), both in 96-DPI units.
+void picture(HDC dc, int x, int y, int w, int h, const void *pixels, const BITMAPINFOHEADER *header);

@@ -2,8 +2,13 @@
 #include "rows.h"
 #include "../base/ui.h"
 
-// The bubble is 362 px wide; its text is inset by 12 px on either side.
-enum { bubble_width = 362, text_inset = 12, text_width = bubble_width - 2 * text_inset, caption_height = 16 };
+// The bubble is 362 px wide at 96 DPI; its text is inset by 12 px on either side.
+enum { bubble_width = 362, text_inset = 12, caption_height = 16 };
+
+// Measured and drawn with the same width, so a row breaks its lines alike in both.
+static int text_width() {
+    return scaled(bubble_width) - 2 * scaled(text_inset);
+}
 
 // DT_WORDBREAK alone breaks only between words, so a word wider than the bubble (a row cut hard at
 // 110 units is one) ran out of it under Wine; DT_EDITCONTROL breaks such a word inside the bubble.
@@ -18,17 +23,17 @@ static int drawn_units(const chat_row *row) {
 void chat_measure_row(MEASUREITEMSTRUCT *item) {
     const chat_row *row = (const chat_row *)item->itemData;
     if (!row) {
-        item->itemHeight = 26;
+        item->itemHeight = (UINT)scaled(26);
         return;
     }
     HDC dc = GetDC(window);
     HGDIOBJ old_font = SelectObject(dc, font);
-    RECT r = {0, 0, text_width, 0};
+    RECT r = {0, 0, text_width(), 0};
     DrawTextW(dc, row->text, drawn_units(row), &r, text_format | DT_CALCRECT);
     SelectObject(dc, old_font);
     ReleaseDC(window, dc);
     // Caption strip, top inset and the bubble's margin below the text.
-    item->itemHeight = (UINT)(r.bottom - r.top) + 40;
+    item->itemHeight = (UINT)(r.bottom - r.top + scaled(40));
 }
 
 void chat_draw_row(const DRAWITEMSTRUCT *item) {
@@ -40,21 +45,22 @@ void chat_draw_row(const DRAWITEMSTRUCT *item) {
 
     int technician = row->side == 0;
     RECT bubble;
-    bubble.left = technician ? cell.left + 2 : cell.right - 370;
-    bubble.right = bubble.left + bubble_width;
-    bubble.top = cell.top + caption_height;
-    bubble.bottom = cell.bottom - 5;
+    bubble.left = technician ? cell.left + scaled(2) : cell.right - scaled(370);
+    bubble.right = bubble.left + scaled(bubble_width);
+    bubble.top = cell.top + scaled(caption_height);
+    bubble.bottom = cell.bottom - scaled(5);
     rounded(dc, &bubble, technician ? header_brush : tint_brush, 14);
 
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old_font = SelectObject(dc, small_font);
     SetTextColor(dc, muted_text);
-    RECT caption = {bubble.left + 3, cell.top, bubble.left + bubble_width, cell.top + caption_height};
+    RECT caption = {bubble.left + scaled(3), cell.top, bubble.right, bubble.top};
     DrawTextW(dc, technician ? L"TÉCNICO" : L"VOCÊ", -1, &caption, DT_SINGLELINE | DT_NOPREFIX);
 
     SelectObject(dc, font);
     SetTextColor(dc, dark_text);
-    RECT text = {bubble.left + text_inset, bubble.top + 7, bubble.right - text_inset, bubble.bottom};
+    RECT text = {bubble.left + scaled(text_inset), bubble.top + scaled(7), 0, bubble.bottom};
+    text.right = text.left + text_width();
     DrawTextW(dc, row->text, drawn_units(row), &text, text_format);
     SelectObject(dc, old_font);
 }

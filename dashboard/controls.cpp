@@ -8,14 +8,16 @@ void draw_field(HWND main, HDC dc, HWND edit) {
     RECT r;
     GetWindowRect(edit, &r);
     MapWindowPoints(nullptr, main, (POINT *)&r, 2);
-    RECT outer = {r.left - 9, r.top - 6, r.right + 9, r.bottom + 6};
+    int x = scaled(9), y = scaled(6), line = scaled(1);
+    RECT outer = {r.left - x, r.top - y, r.right + x, r.bottom + y};
     rounded(dc, &outer, border_brush, 14);
-    RECT inner = {outer.left + 1, outer.top + 1, outer.right - 1, outer.bottom - 1};
+    RECT inner = {outer.left + line, outer.top + line, outer.right - line, outer.bottom - line};
     rounded(dc, &inner, edit == chat_input ? header_brush : paper_brush, 13);
 }
 
 static void focus_frame(const DRAWITEMSTRUCT *item, int inset) {
     if (!(item->itemState & ODS_FOCUS)) return;
+    inset = scaled(inset);
     RECT r = {item->rcItem.left + inset, item->rcItem.top + inset, item->rcItem.right - inset,
               item->rcItem.bottom - inset};
     DrawFocusRect(item->hDC, &r);
@@ -39,13 +41,14 @@ static void draw_pill(const DRAWITEMSTRUCT *item) {
     } else if (!tab) {
         // A red outline button.
         rounded(dc, &r, red_brush, 12);
-        RECT inside = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        int line = scaled(1);
+        RECT inside = {r.left + line, r.top + line, r.right - line, r.bottom - line};
         rounded(dc, &inside, pressed ? tint_brush : paper_brush, 10);
         colour = red_text;
     }
     if (item->itemState & ODS_DISABLED) colour = disabled_text;
     RECT box = r;
-    if (tab) box.left += 16;
+    if (tab) box.left += scaled(16);
     dashboard_text(dc, text, strong_font, colour, &box, tab ? 0 : 1);
     focus_frame(item, 3);
 }
@@ -63,17 +66,21 @@ static void draw_banner(const DRAWITEMSTRUCT *item) {
     int w = item->rcItem.right - item->rcItem.left, h = item->rcItem.bottom - item->rcItem.top;
     int current = banner_index % 3;
     const banner_slide *slide = &banner_slides[current];
+    // Stretched to the banner's height at any scale; beyond 96 DPI halftone keeps the photograph smooth.
+    int old_mode = ui_dpi == 96 ? 0 : SetStretchBltMode(dc, HALFTONE);
     StretchDIBits(dc, 0, 0, w, h, 0, 0, HERO_W, HERO_H, slide->pixels, (const BITMAPINFO *)&hero_bitmap,
                   DIB_RGB_COLORS, SRCCOPY);
+    if (old_mode) SetStretchBltMode(dc, old_mode);
     // The dark panel keeps the white text legible over any picture.
-    RECT panel = {0, 0, 257, h};
+    RECT panel = {0, 0, scaled(257), h};
     FillRect(dc, &panel, side_brush);
-    RECT title = {14, 8, 249, 31}, line1 = {14, 34, 249, 50}, line2 = {14, 50, 249, 66};
+    RECT title = scaled_rect(14, 8, 249, 31), line1 = scaled_rect(14, 34, 249, 50),
+         line2 = scaled_rect(14, 50, 249, 66);
     dashboard_text(dc, slide->title, heading_font, white_text, &title, 0);
     dashboard_text(dc, slide->line1, font, white_text, &line1, 0);
     dashboard_text(dc, slide->line2, font, white_text, &line2, 0);
     for (int i = 0; i < 3; i++) {
-        RECT dot = {w - 50 + 12 * i, h - 11, w - 44 + 12 * i, h - 5};
+        RECT dot = {w - scaled(50 - 12 * i), h - scaled(11), w - scaled(44 - 12 * i), h - scaled(5)};
         FillRect(dc, &dot, i == current ? paper_brush : tint_brush);
     }
 }
@@ -84,9 +91,8 @@ static void draw_session_header(const DRAWITEMSTRUCT *item) {
     HBRUSH fill = CreateSolidBrush(session_header_colour);
     FillRect(dc, &item->rcItem, fill);
     DeleteObject(fill);
-    SetDIBitsToDevice(dc, 24, 8, BRAND_W, BRAND_H, 0, 0, 0, BRAND_H, brand_pixels, (const BITMAPINFO *)&brand_bitmap,
-                      DIB_RGB_COLORS);
-    RECT label = {212, 0, 551, 60};
+    picture(dc, 24, 8, BRAND_W, BRAND_H, brand_pixels, &brand_bitmap);
+    RECT label = scaled_rect(212, 0, 551, 60);
     dashboard_text(dc, L"Zivavoz Rezovi · teste", strong_font, white_text, &label, 2);
 }
 
@@ -100,14 +106,21 @@ static void draw_status_badge(const DRAWITEMSTRUCT *item) {
 // The password eye: an outlined eye with a black pupil, struck through while the password shows.
 static void draw_eye(HDC dc, const RECT *r) {
     int cx = (r->left + r->right) / 2, cy = (r->top + r->bottom) / 2;
+    // Lines as thick as a 96-DPI pixel is at this scale; the stock pen serves at 96 DPI.
+    HPEN pen = ui_dpi == 96 ? nullptr : CreatePen(PS_SOLID, scaled(1), RGB(0, 0, 0));
+    HGDIOBJ old_pen = pen ? SelectObject(dc, pen) : nullptr;
     HGDIOBJ old_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Ellipse(dc, cx - 11, cy - 6, cx + 12, cy + 7);
+    Ellipse(dc, cx - scaled(11), cy - scaled(6), cx + scaled(12), cy + scaled(7));
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    Ellipse(dc, cx - 3, cy - 3, cx + 4, cy + 4);
+    Ellipse(dc, cx - scaled(3), cy - scaled(3), cx + scaled(4), cy + scaled(4));
     SelectObject(dc, old_brush);
     if (board.password_shown) {
-        MoveToEx(dc, cx - 12, cy + 8, nullptr);
-        LineTo(dc, cx + 13, cy - 8);
+        MoveToEx(dc, cx - scaled(12), cy + scaled(8), nullptr);
+        LineTo(dc, cx + scaled(13), cy - scaled(8));
+    }
+    if (pen) {
+        SelectObject(dc, old_pen);
+        DeleteObject(pen);
     }
 }
 

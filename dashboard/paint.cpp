@@ -16,12 +16,12 @@ static const credit_package credit_packages[3] = {
 
 static void text_at(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, int left, int top, int right, int bottom,
                     int align) {
-    RECT r = {left, top, right, bottom};
+    RECT r = scaled_rect(left, top, right, bottom);
     dashboard_text(dc, text, f, colour, &r, align);
 }
 
 static void card_at(HDC dc, int left, int top, int right, int bottom, int highlighted) {
-    RECT r = {left, top, right, bottom};
+    RECT r = scaled_rect(left, top, right, bottom);
     dashboard_card(dc, &r, highlighted);
 }
 
@@ -32,7 +32,8 @@ static void utf8_text(HDC dc, const char *text, HFONT f, COLORREF colour, const 
     dashboard_text(dc, wide, f, colour, r, align);
 }
 
-void dashboard_balance(HDC dc, const RECT *r, HFONT f) {
+void dashboard_balance(HDC dc, const RECT *area, HFONT f) {
+    RECT r = scaled_rect(area->left, area->top, area->right, area->bottom);
     char text[64] = "";
     if (board.balance_known) {
         integer_text(text, board.balance);
@@ -40,7 +41,7 @@ void dashboard_balance(HDC dc, const RECT *r, HFONT f) {
     } else {
         append(text, sizeof text, "Saldo indisponível");
     }
-    utf8_text(dc, text, f, red_text, r, 1);
+    utf8_text(dc, text, f, red_text, &r, 1);
 }
 
 void dashboard_history(HDC dc, int units, int offset) {
@@ -56,7 +57,7 @@ void dashboard_history(HDC dc, int units, int offset) {
         integer_text(text + length(text), board.recent_ticket);
         append(text, sizeof text, board.recent_cancelled ? " · Cancelado" : " · Atendimento concluído");
     }
-    RECT line = {122, offset + (base + 2208) / 100, 532, offset + (base + 3984) / 100};
+    RECT line = scaled_rect(122, offset + (base + 2208) / 100, 532, offset + (base + 3984) / 100);
     utf8_text(dc, text, font, muted_text, &line, 0);
 }
 
@@ -105,7 +106,7 @@ static void paint_credits(HDC dc) {
         int left = (11200 + 14560 * i) / 100, right = (25200 + 14560 * i) / 100;
         card_at(dc, left, 69, right, 234, i == 2);
         if (i == 2) {
-            RECT badge = {408, 74, 538, 92};
+            RECT badge = scaled_rect(408, 74, 538, 92);
             rounded(dc, &badge, red_brush, 12);
             text_at(dc, L"Melhor custo", small_font, white_text, 408, 74, 537, 92, 1);
         }
@@ -134,10 +135,9 @@ void paint_window(HDC dc) {
         for (HWND f : fields) draw_field(window, dc, f);
         return;
     }
-    RECT side = {0, 0, 100, client.bottom};
+    RECT side = {0, 0, scaled(100), client.bottom};
     FillRect(dc, &side, side_brush);
-    SetDIBitsToDevice(dc, 5, 12, MENU_BRAND_W, MENU_BRAND_H, 0, 0, 0, MENU_BRAND_H, menu_brand_pixels,
-                      (const BITMAPINFO *)&logo_bitmap, DIB_RGB_COLORS);
+    picture(dc, 5, 12, MENU_BRAND_W, MENU_BRAND_H, menu_brand_pixels, &logo_bitmap);
     paint_presence(dc);
     if (dashboard_tab == credits_tab)
         paint_credits(dc);

@@ -18,6 +18,7 @@ void show_consent(const char *name) {
                                      WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 400,
                                      184, window, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!consent_window) return;
+    size_window(consent_window, 400, 184);
     char text[250] = {};
     append(text, sizeof text, "O técnico ");
     append(text, sizeof text, name);

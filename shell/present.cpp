@@ -96,7 +96,8 @@ static void present_sign_in() {
     SetWindowTextW(banner_cta, L"Comprar créditos");
     HWND form[] = {loginName, loginPass, eye, user_label, pass_label, account_switch};
     for (HWND c : form) hide(c);
-    place(info, 122, 175, 245, 19);
+    // One line, above the description's hint.
+    place(info, 122, 175, 245, 17);
     place(description_hint, 122, 192, 240, 18);
     place(problem, 126, 210, 235, 22);
     place(action, 122, 238, 245, 20);
@@ -214,9 +215,9 @@ static void present_dashboard(int session_changed) {
         dashboard_show();
     } else if (!chat_ticket && logged) {
         if (balance_known != shown.balance_known || (balance_known && account_balance != shown.balance))
-            InvalidateRect(window, &balance_areas[dashboard_tab], 1);
+            repaint_area(&balance_areas[dashboard_tab]);
         if (recent_ticket != shown.recent_ticket || recent_cancelled != shown.recent_cancelled)
-            InvalidateRect(window, &history_areas[dashboard_tab], 1);
+            repaint_area(&history_areas[dashboard_tab]);
     }
     shown.balance_known = balance_known;
     shown.balance = account_balance;
@@ -224,7 +225,7 @@ static void present_dashboard(int session_changed) {
     shown.recent_cancelled = recent_cancelled;
     if (support_presence != shown.presence) {
         shown.presence = support_presence;
-        InvalidateRect(window, &presence_area, 1);
+        repaint_area(&presence_area);
     }
     if (banner_index != shown.banner) {
         shown.banner = banner_index;

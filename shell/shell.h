@@ -22,6 +22,8 @@ int start_up();
 int loop_message(MSG *message);
 void message_loop();
 void shut_down();
+// WM_DPICHANGED: the window lays itself out again for the new DPI.
+void change_dpi(int dpi, const RECT *suggested);
 LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Routing of commands and timer ticks (the cases of the window procedure).

@@ -13,9 +13,19 @@ static const wchar_t *const buttons[3] = {L"Comprar 1 crédito", L"Comprar 3 cr�
 
 static const wchar_t host[] = L"" SUPPORT_HOST;
 
+// Heights are 96-DPI character heights; the fonts are made for the window's DPI.
 static HFONT make_font(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
+    return CreateFontW(scaled(height), 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
+}
+
+static void make_fonts() {
+    small_font = make_font(-12, 700);
+    font = make_font(-12, 400);
+    strong_font = make_font(-12, 600);
+    heading_font = make_font(-17, 700);
+    dashboard_font = make_font(-18, 700);
+    price_font = make_font(-19, 700);
 }
 
 static void cue(HWND edit, const wchar_t *text) {
@@ -53,7 +63,8 @@ static void create_controls() {
     hide(elapsed_label);
     place(elapsed_label, 24, 116, 503, 17);
     SendMessageW(elapsed_label, WM_SETFONT, (WPARAM)strong_font, 1);
-    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, status_badge_id);
+    // Its pill ends where the heading "Chamado #N" below begins.
+    status_badge = control(L"STATIC", L"Em atendimento", SS_OWNERDRAW, 24, 64, 160, 27, status_badge_id);
     hide(status_badge);
     chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
@@ -113,21 +124,18 @@ int start_up() {
     pressed_brush = CreateSolidBrush(pressed_colour);
     tint_brush = CreateSolidBrush(tint_colour);
     border_brush = CreateSolidBrush(border_colour);
-    small_font = make_font(-12, 700);
-    font = make_font(-12, 400);
-    strong_font = make_font(-12, 600);
-    heading_font = make_font(-17, 700);
 
     register_class(L"HalvorenSuporte", procedure);
+    // Sized for its DPI below, before it shows.
     window = CreateWindowExW(0, L"HalvorenSuporte", L"Halvoren Rezovi v48 - Teste",
                              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, 567, 514, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) return 0;
+    ui_dpi = dpi_of(window);
+    make_fonts();
 
     create_controls();
     side_brush = CreateSolidBrush(side_colour);
-    dashboard_font = make_font(-18, 700);
-    price_font = make_font(-19, 700);
     create_dashboard_controls();
 
     refresh_dashboard_size();
@@ -140,6 +148,37 @@ int start_up() {
     present();
     if (!connection) pop("Não foi possível iniciar a conexão.");
     return 1;
+}
+
+// The window went to a monitor of another scale: fonts for the new DPI, the size Windows suggests, and
+// every child placed again where the presenter last put it.
+void change_dpi(int dpi, const RECT *suggested) {
+    HFONT old[6] = {small_font, font, strong_font, heading_font, dashboard_font, price_font};
+    ui_dpi = dpi;
+    make_fonts();
+    HFONT made[6] = {small_font, font, strong_font, heading_font, dashboard_font, price_font};
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        HFONT f = (HFONT)SendMessageW(c, WM_GETFONT, 0, 0);
+        for (int i = 0; i < 6; i++)
+            if (f == old[i]) SendMessageW(c, WM_SETFONT, (WPARAM)made[i], 0);
+    }
+    // No control holds the old fonts any more.
+    for (HFONT f : old) DeleteObject(f);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    place_again(window);
+    // The conversation's rows were measured with the old font and width.
+    int rows = (int)SendMessageW(chat_history, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < rows; i++) {
+        MEASUREITEMSTRUCT m = {};
+        m.CtlType = ODT_LISTBOX;
+        m.CtlID = chat_history_id;
+        m.itemID = (UINT)i;
+        m.itemData = (ULONG_PTR)SendMessageW(chat_history, LB_GETITEMDATA, (WPARAM)i, 0);
+        chat_measure_row(&m);
+        SendMessageW(chat_history, LB_SETITEMHEIGHT, (WPARAM)i, (LPARAM)m.itemHeight);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void shut_down() {

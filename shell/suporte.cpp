@@ -38,6 +38,7 @@ LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
             stop_alert();
             remote_disconnect(chat_ticket, csrf, account_token);
             break;
+        case WM_DPICHANGED: change_dpi(HIWORD(wparam), (const RECT *)lparam); return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_TIMER: return route_timer(hwnd, wparam, lparam);
         case WM_COMMAND: return route_command(hwnd, wparam, lparam);

@@ -388,6 +388,20 @@ inline void render_window(canvas &c) {
     settled_screen(c);
 }
 
+// A conversation row drawn into c as the list would have the window draw it, in a cell of the given height.
+inline void draw_row(canvas &c, const chat_row *row, int top, int height, UINT id = 0) {
+    DRAWITEMSTRUCT d = {};
+    d.CtlType = ODT_LISTBOX;
+    d.CtlID = chat_history_id;
+    d.itemID = id;
+    d.itemAction = ODA_DRAWENTIRE;
+    d.hwndItem = chat_history;
+    d.hDC = c.dc;
+    d.rcItem = {0, top, c.w, top + height};
+    d.itemData = (ULONG_PTR)row;
+    SendMessageW(window, WM_DRAWITEM, chat_history_id, (LPARAM)&d);
+}
+
 // With HALVOREN_REVIEW set to a folder, the rendered screens are saved there as BMP files to look at.
 inline void review(const canvas &c, const char *name) {
     const char *folder = getenv("HALVOREN_REVIEW");

@@ -354,7 +354,7 @@ def coff_resources(obj):
     return found
 
 
-def test_manifest_requests_common_controls_6():
+def test_manifest_requests_common_controls_6_and_per_monitor_v2_awareness():
     root = ET.fromstring(read("suporte.manifest"))
     ns = "{urn:schemas-microsoft-com:asm.v1}"
     assert root.tag == ns + "assembly" and root.get("manifestVersion") == "1.0"
@@ -366,6 +366,13 @@ def test_manifest_requests_common_controls_6():
     assert a["publicKeyToken"] == "6595b64144ccf1df"
     assert a["processorArchitecture"] in ("amd64", "*")
     assert a["language"] == "*"
+    # Windows reads each setting only in its own namespace and ignores a misplaced one without a word.
+    # Version 2 first, version 1 where it is missing, and the older value for systems before both.
+    settings = f"./{{urn:schemas-microsoft-com:asm.v3}}application/{{urn:schemas-microsoft-com:asm.v3}}windowsSettings"
+    old = root.findall(f"{settings}/{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware")
+    new = root.findall(f"{settings}/{{http://schemas.microsoft.com/SMI/2016/WindowsSettings}}dpiAwareness")
+    assert [e.text for e in old] == ["true/pm"]
+    assert [[v.strip() for v in e.text.split(",")] for e in new] == [["PerMonitorV2", "PerMonitor"]]
 
 
 @pytest.mark.skipif(not _tool("windres"), reason="mingw-w64 windres not installed")

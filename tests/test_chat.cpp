@@ -598,19 +598,6 @@ UINT measured(const chat_row *row) {
 }
 
 // Draws one row into the canvas at the given top, the width of the list's client area.
-void draw_row(canvas &c, const chat_row *row, int top, int height, UINT id = 0) {
-    DRAWITEMSTRUCT d = {};
-    d.CtlType = ODT_LISTBOX;
-    d.CtlID = 6;
-    d.itemID = id;
-    d.itemAction = ODA_DRAWENTIRE;
-    d.hwndItem = chat_history;
-    d.hDC = c.dc;
-    d.rcItem = {0, top, c.w, top + height};
-    d.itemData = (ULONG_PTR)row;
-    SendMessageW(window, WM_DRAWITEM, 6, (LPARAM)&d);
-}
-
 } // namespace
 
 TEST_CASE("rows are as high as their wrapped text plus 40 and items without a row 26") {

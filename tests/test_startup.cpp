@@ -38,7 +38,7 @@ const expected_control table[] = {
      nullptr},
     {&chat_heading, L"Static", L"", 0, 24, 91, 316, 24, 0, f_heading, false, 0, nullptr},
     {&elapsed_label, L"Static", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16, f_strong, false, 0, nullptr},
-    {&status_badge, L"Static", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, 5, f_font, false, 0, nullptr},
+    {&status_badge, L"Static", L"Em atendimento", SS_OWNERDRAW, 24, 64, 160, 27, 5, f_font, false, 0, nullptr},
     {&chat_title, L"Static", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0, f_font, false, 0, nullptr},
     {&chat_history, L"ListBox", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 24, 154,
      503, 142, 6, f_font, false, 0, nullptr},
