@@ -141,7 +141,7 @@ TEST_CASE("frame step") {
     timing step = spread(whole), read = spread(capture), reduced = spread(reduction), gdi_step = spread(halftone),
            sent = spread(upload), applied = spread(commands);
     printf("%d x %d: frame step median %.1f ms (%.1f %% of %d ms), worst %.1f ms (%.1f %%), of which the "
-           "reduction %.1f / %.1f ms; GDI halftone %.1f / %.1f ms (%.1f %%); ours / halftone %.2f\n"
+           "reduction alone %.1f / %.1f ms; GDI halftone %.1f / %.1f ms (%.1f %%); ours / halftone %.2f\n"
            "  per-channel difference in 5-bit steps, mean / largest: ours to halftone %.2f / %d, ours to the "
            "exact area average %.3f / %d, halftone to it %.2f / %d; screen copy %.1f MB\n"
            "  tick with upload %.1f / %.1f ms, upload %.1f / %.1f ms, commands %.2f / %.2f ms\n",
