@@ -5,22 +5,132 @@
 
 int remote_refusals;
 
-// The stretch goes into 32 bits per pixel: GDI's halftone into a 16-bit bitmap takes several
-// milliseconds longer per frame than this one and the packing below together.
-static BITMAPINFO remote_bitmap = {{40, 640, -360, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+// The screen is copied unscaled into a 32-bit DIB section the size of the physical screen, and
+// reduced here: every frame pixel is the average of the screen area it covers, as GDI's halftone
+// stretch gives, at a fraction of its cost on large screens.
+static BITMAPINFO remote_bitmap = {{40, 0, 0, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
 
 HDC capture_dc;
 HBITMAP capture_bitmap, capture_old;
 void *capture_pixels;
+int capture_width, capture_height;
 // What goes up: 640 x 360, 16 bits (5-5-5), rows top first, 460,800 bytes whatever the screen's size.
 unsigned short frame_pixels[640 * 360];
 
-// The capture objects live for the whole remote session, so a frame allocates nothing.
-static int make_capture(HDC screen) {
+// Frame column x covers screen columns [x * width, (x + 1) * width) in 640ths of a column: a first
+// column with weight `head`, `middle` whole ones, and a last with weight `tail` (0 when none).
+static struct {
+    int first, middle, head, tail;
+} column_spans[640];
+// One screen row reduced to 640 columns (weights summing to the width), and the rows of the frame
+// row being gathered (weights summing to the height), per channel.
+static unsigned row_sums[640][3];
+static unsigned long long frame_sums[640][3];
+
+static void plan_columns(int width) {
+    for (int x = 0; x < 640; x++) {
+        int from = x * width, to = from + width, first = from / 640, last = (to - 1) / 640;
+        column_spans[x].first = first;
+        if (first == last) {
+            column_spans[x].head = width, column_spans[x].middle = column_spans[x].tail = 0;
+        } else {
+            column_spans[x].head = (first + 1) * 640 - from;
+            column_spans[x].middle = last - first - 1;
+            column_spans[x].tail = to - last * 640;
+        }
+    }
+}
+
+static void reduce_row(const unsigned *row) {
+    for (int x = 0; x < 640; x++) {
+        const unsigned *p = row + column_spans[x].first;
+        unsigned head = column_spans[x].head, tail = column_spans[x].tail;
+        // Red and blue add up side by side in one word and green in another: a span has at most
+        // width / 640 + 1 whole columns, far below the 257 that would carry between them.
+        unsigned red_blue = 0, green = 0;
+        const unsigned *end = p + 1 + column_spans[x].middle;
+        for (const unsigned *q = p + 1; q < end; q++) red_blue += *q & 0xFF00FF, green += *q & 0xFF00;
+        unsigned h = *p, t = tail ? *end : 0;
+        row_sums[x][0] = (red_blue >> 16) * 640 + (h >> 16 & 0xFF) * head + (t >> 16 & 0xFF) * tail;
+        row_sums[x][1] = (green >> 8) * 640 + (h >> 8 & 0xFF) * head + (t >> 8 & 0xFF) * tail;
+        row_sums[x][2] = (red_blue & 0xFFFF) * 640 + (h & 0xFF) * head + (t & 0xFF) * tail;
+    }
+}
+
+static void gather_row(unsigned weight) {
+    for (int x = 0; x < 640; x++)
+        for (int c = 0; c < 3; c++) frame_sums[x][c] += (unsigned long long)row_sums[x][c] * weight;
+}
+
+// The gathered row, averaged (the weights total width x height), into 5-5-5, and the sums cleared.
+static void emit_row(unsigned short *out, unsigned long long total) {
+    // Division by a multiplication: the reciprocal rounded up is exact enough for 8 bits.
+    unsigned long long reciprocal = ((1ull << 32) + total - 1) / total;
+    for (int x = 0; x < 640; x++) {
+        unsigned v[3];
+        for (int c = 0; c < 3; c++) {
+            v[c] = (unsigned)((frame_sums[x][c] + total / 2) * reciprocal >> 32);
+            frame_sums[x][c] = 0;
+        }
+        out[x] = (unsigned short)((v[0] >> 3) << 10 | (v[1] >> 3) << 5 | v[2] >> 3);
+    }
+}
+
+void reduce_frame(const unsigned *pixels, int width, int height, unsigned short *out) {
+    plan_columns(width);
+    for (int x = 0; x < 640; x++)
+        for (int c = 0; c < 3; c++) frame_sums[x][c] = 0;
+    // Frame row y covers screen rows [y * height, (y + 1) * height) in 360ths of a row; a screen row
+    // split between two frame rows gives each its share.
+    unsigned long long total = (unsigned long long)width * height;
+    int y = 0;
+    for (int row = 0; row < height && y < 360; row++) {
+        reduce_row(pixels + (size_t)row * width);
+        int from = row * 360, to = from + 360, end = (y + 1) * height;
+        while (to >= end && y < 360) {
+            gather_row(end - from);
+            emit_row(out + y * 640, total);
+            from = end;
+            end = (++y + 1) * height;
+        }
+        if (to > from) gather_row(to - from);
+    }
+}
+
+// Physical pixels whatever the process's DPI awareness: a DPI-unaware thread on a scaled screen is
+// told a smaller screen, and a copy of that size would show only its top-left part. The thread turns
+// per-monitor aware for the copy where Windows has the call (10, version 1607 on); elsewhere the
+// screen DC's own size serves.
+typedef HANDLE(WINAPI *awareness_call)(HANDLE);
+static HANDLE physical_view(awareness_call *set) {
+    static awareness_call found = (awareness_call)(void *)GetProcAddress(GetModuleHandleW(L"user32.dll"),
+                                                                         "SetThreadDpiAwarenessContext");
+    *set = found;
+    if (!found) return nullptr;
+    // Per-monitor aware version 2 (-4) came with 1703; the first version (-3) with the call itself.
+    HANDLE old = found((HANDLE)-4);
+    return old ? old : found((HANDLE)-3);
+}
+
+static void physical_size(HDC screen, int aware, int *width, int *height) {
+    *width = GetSystemMetrics(SM_CXSCREEN);
+    *height = GetSystemMetrics(SM_CYSCREEN);
+    int w = GetDeviceCaps(screen, DESKTOPHORZRES), h = GetDeviceCaps(screen, DESKTOPVERTRES);
+    if (!aware && w > *width && h > *height) *width = w, *height = h;
+}
+
+// The capture objects live for the whole remote session, so a frame allocates nothing; only a
+// change of the screen's size makes them again.
+static int make_capture(HDC screen, int width, int height) {
+    if (capture_dc) drop_capture();
+    remote_bitmap.bmiHeader.biWidth = width;
+    remote_bitmap.bmiHeader.biHeight = -height;
     capture_dc = CreateCompatibleDC(screen);
     capture_bitmap = CreateDIBSection(screen, &remote_bitmap, DIB_RGB_COLORS, &capture_pixels, nullptr, 0);
     if (capture_dc && capture_bitmap) {
         capture_old = (HBITMAP)SelectObject(capture_dc, capture_bitmap);
+        capture_width = width;
+        capture_height = height;
         return 1;
     }
     if (capture_dc) DeleteDC(capture_dc);
@@ -31,27 +141,29 @@ static int make_capture(HDC screen) {
     return 0;
 }
 
-// The whole primary screen, halftoned to 640 x 360 and packed into frame_pixels. 0 when it could not be read.
+// The whole primary screen, averaged down to 640 x 360 and packed into frame_pixels. 0 when it could not be read.
 int capture_screen() {
+    awareness_call set;
+    HANDLE old = physical_view(&set);
     HDC screen = GetDC(nullptr);
-    if (!screen) return 0;
-    if (!capture_dc && !make_capture(screen)) {
+    BOOL copied = FALSE;
+    if (screen) {
+        int width, height;
+        physical_size(screen, old != nullptr, &width, &height);
+        if ((width != capture_width || height != capture_height || !capture_dc) &&
+            !make_capture(screen, width, height)) {
+            ReleaseDC(nullptr, screen);
+            if (old) set(old);
+            end_remote_session();
+            return 0;
+        }
+        copied = BitBlt(capture_dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
         ReleaseDC(nullptr, screen);
-        end_remote_session();
-        return 0;
     }
-    SetStretchBltMode(capture_dc, HALFTONE);
-    SetBrushOrgEx(capture_dc, 0, 0, nullptr);
-    BOOL copied = StretchBlt(capture_dc, 0, 0, 640, 360, screen, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                             GetSystemMetrics(SM_CYSCREEN), SRCCOPY);
-    GdiFlush();
-    ReleaseDC(nullptr, screen);
+    if (old) set(old);
     if (!copied) return 0;
-    const unsigned *from = (const unsigned *)capture_pixels;
-    for (int i = 0; i < 640 * 360; i++) {
-        unsigned rgb = from[i];
-        frame_pixels[i] = (unsigned short)(((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x03E0) | ((rgb >> 3) & 0x001F));
-    }
+    reduce_frame((const unsigned *)capture_pixels, capture_width, capture_height, frame_pixels);
     return 1;
 }
 

@@ -22,6 +22,7 @@ extern HWND consent_window;
 extern HDC capture_dc;
 extern HBITMAP capture_bitmap, capture_old;
 extern void *capture_pixels;
+extern int capture_width, capture_height;
 extern unsigned short frame_pixels[640 * 360];
 
 enum { frame_bytes = 640 * 360 * 2, fast_period = 350, slow_period = 700 };
@@ -37,6 +38,9 @@ void show_consent(const char *name);
 void close_consent();
 LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 int capture_screen();
+void drop_capture();
+// 32-bit screen pixels (rows top first, no padding) averaged down to a 640 x 360 frame in 5-5-5.
+void reduce_frame(const unsigned *pixels, int width, int height, unsigned short *out);
 int send_frame();
 int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out);
 void apply_commands();

@@ -2,18 +2,23 @@
 #include "remote.h"
 #include "../base/ui.h"
 
+// The capture objects, when a session made them.
+void drop_capture() {
+    if (!capture_dc) return;
+    // The bitmap goes back out of the DC first: a selected bitmap cannot be deleted.
+    SelectObject(capture_dc, capture_old);
+    DeleteObject(capture_bitmap);
+    DeleteDC(capture_dc);
+    capture_dc = nullptr;
+    capture_bitmap = capture_old = nullptr;
+    capture_pixels = nullptr;
+    capture_width = capture_height = 0;
+}
+
 void remote_reset() {
     remote_speed(0);
     close_consent();
-    if (capture_dc) {
-        // The bitmap goes back out of the DC first: a selected bitmap cannot be deleted.
-        SelectObject(capture_dc, capture_old);
-        DeleteObject(capture_bitmap);
-        DeleteDC(capture_dc);
-        capture_dc = nullptr;
-        capture_bitmap = capture_old = nullptr;
-        capture_pixels = nullptr;
-    }
+    drop_capture();
     approved[0] = offered[0] = 0;
     remote_state[0] = remote_id[0] = 0;
 }

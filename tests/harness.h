@@ -459,3 +459,69 @@ __attribute__((noinline)) inline int stray_copies(const char *secret) {
     found += scan_for((const unsigned char *)stack.BaseAddress, (const unsigned char *)&here, secret);
     return found;
 }
+
+// Small text of several colours and one-pixel lines on white over the whole of (0, 0, w, h): the
+// picture on which a downscaled frame shows whether text stays readable.
+inline void draw_small_text(HDC dc, int w, int h) {
+    RECT all = {0, 0, w, h};
+    FillRect(dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    HFONT small = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0,
+                              L"Tahoma");
+    HGDIOBJ old = SelectObject(dc, small);
+    SetBkMode(dc, TRANSPARENT);
+    static const COLORREF inks[4] = {RGB(0, 0, 0), RGB(0x20, 0x40, 0xC0), RGB(0xBD, 0x11, 0x20), RGB(0x20, 0x70, 0x3A)};
+    static const wchar_t line[] = L"Arquivo  Editar  Exibir  Configurações do sistema: rede, vídeo, áudio 0123456789 ";
+    for (int y = 0, n = 0; y < h; y += 13, n++) {
+        SetTextColor(dc, inks[n % 4]);
+        for (int x = -(n * 37 % 200); x < w; x += 500) TextOutW(dc, x, y, line, (int)(sizeof line / 2 - 1));
+    }
+    for (int x = 7; x < w; x += 97) PatBlt(dc, x, 0, 1, h, BLACKNESS);
+    SelectObject(dc, old);
+    DeleteObject(small);
+}
+
+// GDI's halftone stretch of (0, 0, w, h) of `source` into `small` (640 x 360), packed into a 5-5-5
+// frame: the picture the frame step gave before it averaged the screen itself.
+inline void halftone_frame(canvas &small, HDC source, int w, int h, unsigned short *out) {
+    SetStretchBltMode(small.dc, HALFTONE);
+    SetBrushOrgEx(small.dc, 0, 0, nullptr);
+    StretchBlt(small.dc, 0, 0, 640, 360, source, 0, 0, w, h, SRCCOPY);
+    GdiFlush();
+    for (int i = 0; i < 640 * 360; i++) {
+        unsigned p = small.pixels[i];
+        out[i] = (unsigned short)(((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
+    }
+}
+
+// The exact average of the area of a 32-bit picture that each frame pixel covers, as a 5-5-5 frame:
+// what the frame step's reduction should give.
+inline void exact_frame(const unsigned *pixels, int w, int h, unsigned short *out) {
+    for (int y = 0; y < 360; y++)
+        for (int x = 0; x < 640; x++) {
+            double sum[3] = {}, left = x * w / 640.0, right = (x + 1) * w / 640.0, top = y * h / 360.0,
+                   bottom = (y + 1) * h / 360.0;
+            for (int row = (int)top; row < bottom && row < h; row++) {
+                double wy = (row + 1 < bottom ? row + 1 : bottom) - (row > top ? row : top);
+                for (int column = (int)left; column < right && column < w; column++) {
+                    double wx = (column + 1 < right ? column + 1 : right) - (column > left ? column : left);
+                    for (int k = 0; k < 3; k++) sum[k] += wx * wy * (pixels[row * w + column] >> (16 - 8 * k) & 255);
+                }
+            }
+            unsigned v[3];
+            for (int k = 0; k < 3; k++) v[k] = (unsigned)(sum[k] / ((right - left) * (bottom - top)) + 0.5) >> 3;
+            out[y * 640 + x] = (unsigned short)(v[0] << 10 | v[1] << 5 | v[2]);
+        }
+}
+
+// The mean and the largest difference of any channel between two 5-5-5 frames, in 5-bit steps.
+inline void frame_difference(const unsigned short *a, const unsigned short *b, double *mean, int *largest) {
+    long long total = 0;
+    *largest = 0;
+    for (int i = 0; i < 640 * 360; i++)
+        for (int shift = 0; shift < 15; shift += 5) {
+            int d = abs((a[i] >> shift & 31) - (b[i] >> shift & 31));
+            total += d;
+            if (d > *largest) *largest = d;
+        }
+    *mean = total / (640.0 * 360 * 3);
+}

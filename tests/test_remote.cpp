@@ -129,6 +129,34 @@ void show_board() {
 
 HWND message_of(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
 
+// A red top-most marker over the bottom-right of the screen, a little more than the last tenth that
+// the frame's last 64 x 36 cell shows, counting the clicks it receives. Its place comes from this
+// thread's view of the screen: on a scaled screen Windows stretches it over the same physical part.
+HWND marker;
+int marker_clicks;
+LRESULT CALLBACK marker_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_LBUTTONDOWN) marker_clicks++;
+    if (m != WM_ERASEBKGND) return DefWindowProcW(h, m, w, l);
+    RECT r;
+    GetClientRect(h, &r);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect((HDC)w, &r, red);
+    DeleteObject(red);
+    return 1;
+}
+void show_marker() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = marker_proc;
+    wc.lpszClassName = L"remote_marker";
+    RegisterClassW(&wc);
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    // It reaches past the screen's edges: a stretched window's own edge pixels are blended.
+    marker = CreateWindowExW(WS_EX_TOPMOST, L"remote_marker", L"", WS_POPUP | WS_VISIBLE, w - w / 8, h - h / 8,
+                             w / 8 + 20, h / 8 + 20, nullptr, nullptr, nullptr, nullptr);
+    marker_clicks = 0;
+    flush_events();
+}
+
 } // namespace
 
 TEST_CASE("the status line opens one consent dialog per pending request") {
@@ -265,6 +293,61 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     status_line("HALVOREN-REMOTE/1 ENCERRADO q&1");
     tick(remote_timer);
     CHECK((fake_count() == 4 && !capture_dc && !remote_state[0] && GetObjectType(dc) == 0));
+}
+
+TEST_CASE("dpi: the frame shows the whole physical screen and clicks land where it shows") {
+    begin();
+    show_marker();
+    accepted("mover 310 175\n");
+    tick(remote_timer);
+    int n, red = 0;
+    const unsigned short *frame = (const unsigned short *)sent_body(&n);
+    REQUIRE(n == 460800);
+    for (int y = 324; y < 360; y++)
+        for (int x = 576; x < 640; x++) red += frame[y * 640 + x] == 0x7C00;
+    CHECK(red == 64 * 36);
+    // The move went to the marker's cell: the pointer is over the marker, as this thread sees both.
+    RECT r;
+    GetWindowRect(marker, &r);
+    CHECK(wait_until([&] {
+        POINT p;
+        return GetCursorPos(&p) && PtInRect(&r, p);
+    }));
+    accepted("clicar 300 170\n");
+    tick(remote_timer);
+    CHECK(wait_until([] { return marker_clicks == 1; }));
+    DestroyWindow(marker);
+}
+
+TEST_CASE("a frame pixel is the average of the screen area it covers") {
+    static unsigned short ours[640 * 360], other[640 * 360];
+    canvas small(640, 360);
+    double mean;
+    int largest;
+    // Small text, at ratios of two and a bit, a whole six, and below one (a screen smaller than the
+    // frame): the exact average, but for a rounding step here and there.
+    const SIZE sizes[] = {{1366, 768}, {3840, 2160}, {600, 300}};
+    for (SIZE size : sizes) {
+        CAPTURE(size.cx);
+        canvas c(size.cx, size.cy);
+        draw_small_text(c.dc, c.w, c.h);
+        GdiFlush();
+        reduce_frame(c.pixels, c.w, c.h, ours);
+        exact_frame(c.pixels, c.w, c.h, other);
+        frame_difference(ours, other, &mean, &largest);
+        CHECK(largest <= 1);
+        CHECK(mean < 0.05);
+    }
+    // Wine's halftone does not average small text the same way (it spreads edges over a few frame
+    // pixels); on shapes much larger than a frame pixel GDI's picture and ours agree but at the edges.
+    canvas c(1366, 768);
+    for (int y = 0; y < c.h; y++)
+        for (int x = 0; x < c.w; x++)
+            c.pixels[y * c.w + x] = (x / 160 + y / 120) % 2 ? 0x00E0E8F0 : (unsigned)(x * 255 / c.w) << 16 | 0x3050;
+    reduce_frame(c.pixels, c.w, c.h, ours);
+    halftone_frame(small, c.dc, c.w, c.h, other);
+    frame_difference(ours, other, &mean, &largest);
+    CHECK(mean < 0.25);
 }
 
 TEST_CASE("command lines become input records by the grid and range rules") {

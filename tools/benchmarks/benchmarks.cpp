@@ -1,5 +1,6 @@
 // Benchmarks, run by tools/benchmark.sh and not by the test suite: what a remote frame step costs
-// (screen read with halftone stretch, upload and answer on loopback, commands), and what a chat poll
+// (screen read and reduction to the frame, beside GDI's halftone stretch of the same screen and how far
+// the two pictures differ; upload and answer on loopback; commands), and what a chat poll
 // costs that rebuilds the list (fetch, split, LB_ADDSTRING and measuring) against one that finds the
 // text unchanged. They print their figures; they pass or fail nothing on time.
 #include "../../tests/harness.h"
@@ -60,6 +61,13 @@ int make_conversation(int bytes, bool dense) {
     return 20 + n;
 }
 
+// A top-most window over the whole screen, showing small text.
+LRESULT CALLBACK text_board(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m != WM_ERASEBKGND) return DefWindowProcW(h, m, w, l);
+    draw_small_text((HDC)w, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return 1;
+}
+
 } // namespace
 
 TEST_CASE("frame step") {
@@ -70,38 +78,78 @@ TEST_CASE("frame step") {
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
     remote_reset();
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = text_board;
+    wc.lpszClassName = L"text_board";
+    RegisterClassW(&wc);
+    HWND board = CreateWindowExW(WS_EX_TOPMOST, L"text_board", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 nullptr, nullptr);
+    flush_events();
     // An accepted session whose frames are answered with one harmless command.
     strcpy(remote_id, "p-1");
     strcpy(approved, "p-1");
     strcpy(remote_state, "ACEITO");
     const char frame_path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1";
     fake_script("POST", frame_path, 200, "[]", "mover 160 90\n", 13);
-    double whole[31], capture[31], upload[31], commands[31];
+    double whole[31], capture[31], reduction[31], halftone[31], upload[31], commands[31];
+    static unsigned short ours[640 * 360], gdi[640 * 360], exact[640 * 360];
+    canvas small(640, 360);
     // Untimed steps first: the first frame makes the capture objects and the connection.
     for (int i = 0; i < 5; i++) SendMessageW(window, WM_TIMER, remote_timer, 0);
+    int w = capture_width, h = capture_height;
     for (int i = 0; i < 31; i++) {
         double start = now_ms();
         SendMessageW(window, WM_TIMER, remote_timer, 0);
         whole[i] = now_ms() - start;
-        // The same step in its parts, right after, so both see the same machine: the screen read with
-        // its halftone stretch, the upload with its answer, then the commands that came back.
+        // The same step in its parts, right after, so both see the same machine: the screen read and
+        // reduced to the frame, the upload with its answer, then the commands that came back; and
+        // GDI's halftone stretch of the same screen, packed the same way.
         start = now_ms();
         CHECK(capture_screen());
         double captured = now_ms();
         CHECK(remote_call(nullptr, frame_pixels) == 200);
         double answered = now_ms();
         apply_commands();
+        double applied = now_ms();
+        HDC screen = GetDC(nullptr);
+        halftone_frame(small, screen, w, h, gdi);
+        ReleaseDC(nullptr, screen);
+        double stretched = now_ms();
+        reduce_frame((const unsigned *)capture_pixels, w, h, frame_pixels);
+        reduction[i] = now_ms() - stretched;
+        halftone[i] = stretched - applied;
         capture[i] = captured - start;
         upload[i] = answered - captured;
-        commands[i] = now_ms() - answered;
+        commands[i] = applied - answered;
     }
     CHECK(fake_count() == 5 + 31 * 2);
-    timing step = spread(whole), read = spread(capture), sent = spread(upload), applied = spread(commands);
-    printf("%d x %d: frame step median %.1f ms (%.1f %% of %d ms), worst %.1f ms; capture and stretch %.1f / "
-           "%.1f ms, upload %.1f / %.1f ms, commands %.2f / %.2f ms\n",
-           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), step.median,
-           step.median * 100 / fast_period, fast_period, step.worst, read.median, read.worst, sent.median,
-           sent.worst, applied.median, applied.worst);
+    // The picture: our frame of the text screen against halftone's, and both against the exact
+    // average of the same screen copy.
+    CHECK(capture_screen());
+    memcpy(ours, frame_pixels, sizeof ours);
+    exact_frame((const unsigned *)capture_pixels, w, h, exact);
+    HDC screen = GetDC(nullptr);
+    halftone_frame(small, screen, w, h, gdi);
+    ReleaseDC(nullptr, screen);
+    double mean[3];
+    int largest[3];
+    frame_difference(ours, gdi, &mean[0], &largest[0]);
+    frame_difference(ours, exact, &mean[1], &largest[1]);
+    frame_difference(gdi, exact, &mean[2], &largest[2]);
+    DestroyWindow(board);
+    timing step = spread(whole), read = spread(capture), reduced = spread(reduction), gdi_step = spread(halftone),
+           sent = spread(upload), applied = spread(commands);
+    printf("%d x %d: frame step median %.1f ms (%.1f %% of %d ms), worst %.1f ms (%.1f %%), of which the "
+           "reduction alone %.1f / %.1f ms; GDI halftone %.1f / %.1f ms (%.1f %%); ours / halftone %.2f\n"
+           "  per-channel difference in 5-bit steps, mean / largest: ours to halftone %.2f / %d, ours to the "
+           "exact area average %.3f / %d, halftone to it %.2f / %d; screen copy %.1f MB\n"
+           "  tick with upload %.1f / %.1f ms, upload %.1f / %.1f ms, commands %.2f / %.2f ms\n",
+           w, h, read.median, read.median * 100 / fast_period, fast_period, read.worst,
+           read.worst * 100 / fast_period, reduced.median, reduced.worst, gdi_step.median, gdi_step.worst,
+           gdi_step.median * 100 / fast_period, read.median / gdi_step.median, mean[0], largest[0], mean[1],
+           largest[1], mean[2], largest[2], w * 4.0 * h / 1e6, step.median, step.worst, sent.median, sent.worst,
+           applied.median, applied.worst);
 }
 
 TEST_CASE("chat rebuild") {
