@@ -44,7 +44,8 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
         if (in[i].type == INPUT_MOUSE && m.dwFlags == 0x8001)
             outside_rules += m.dx < 102 || m.dx > 65432 || m.dy < 182 || m.dy > 65352;
         else if (in[i].type == INPUT_KEYBOARD)
-            outside_rules += !in[i].ki.wVk == !in[i].ki.wScan;
+            outside_rules += in[i].ki.wVk ? !in[i].ki.wScan || (in[i].ki.dwFlags & KEYEVENTF_UNICODE)
+                                          : !in[i].ki.wScan || !(in[i].ki.dwFlags & KEYEVENTF_UNICODE);
     }
     return n < (UINT)taken ? n : taken;
 }
@@ -291,8 +292,27 @@ TEST_CASE("command lines become input records by the grid and range rules") {
     }
     REQUIRE(remote_inputs("texto", 233, 7, in) == 2);
     CHECK((in[0].ki.wScan == 233 && in[0].ki.wVk == 0 && in[0].ki.dwFlags == 4 && in[1].ki.dwFlags == 6));
-    REQUIRE(remote_inputs("tecla", 13, 0, in) == 2);
-    CHECK((in[0].ki.wVk == 13 && in[0].ki.wScan == 0 && in[0].ki.dwFlags == 0 && in[1].ki.dwFlags == 2));
+    // Keys keep their virtual key and gain the scan code of the US layout Wine and most customers
+    // have; the E0-prefixed ones are marked extended, unlike their numeric-keypad twins.
+    struct {
+        WORD vk, scan;
+        DWORD flags;
+    } const keys[] = {
+        {13, 0x1C, 0},           {'A', 0x1E, 0},          {VK_LEFT, 0x4B, 1},     {VK_NUMPAD4, 0x4B, 0},
+        {VK_UP, 0x48, 1},        {VK_DOWN, 0x50, 1},      {VK_RIGHT, 0x4D, 1},    {VK_INSERT, 0x52, 1},
+        {VK_DELETE, 0x53, 1},    {VK_DECIMAL, 0x53, 0},   {VK_HOME, 0x47, 1},     {VK_END, 0x4F, 1},
+        {VK_PRIOR, 0x49, 1},     {VK_NEXT, 0x51, 1},      {VK_RCONTROL, 0x1D, 1}, {VK_LCONTROL, 0x1D, 0},
+        {VK_RMENU, 0x38, 1},     {VK_DIVIDE, 0x35, 1},    {VK_MULTIPLY, 0x37, 0}, {VK_F5, 0x3F, 0},
+    };
+    for (const auto &row : keys) {
+        REQUIRE(remote_inputs("tecla", row.vk, 0, in) == 2);
+        CAPTURE(row.vk);
+        CAPTURE(in[0].ki.wScan);
+        CAPTURE(in[0].ki.dwFlags);
+        CHECK((in[0].type == INPUT_KEYBOARD && in[0].ki.wVk == row.vk && in[0].ki.wScan == row.scan &&
+               in[0].ki.dwFlags == row.flags));
+        CHECK((in[1].ki.wVk == row.vk && in[1].ki.wScan == row.scan && in[1].ki.dwFlags == (row.flags | 2)));
+    }
     CHECK(remote_inputs("tecla", 0, 0, in) + remote_inputs("texto", 70000, 0, in) + remote_inputs("rolar", 1, 1, in) == 0);
 }
 
