@@ -134,22 +134,71 @@ HWND message_of(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
 
 TEST_CASE("the status line opens one consent dialog per pending request") {
     begin();
+    // The session view the dialog opens over.
+    present();
+    record_flashes();
+    SetForegroundWindow(window);
+    REQUIRE(wait_until([] { return GetForegroundWindow() == window; }));
+    // The customer is typing a chat message when the dialog opens: what was typed stays with the chat.
+    SetFocus(chat_input);
+    PostMessageW(chat_input, WM_KEYDOWN, VK_SPACE, 1);
+    PostMessageW(chat_input, WM_CHAR, ' ', 1);
     status_line("HALVOREN-REMOTE/1 PENDENTE p-1");
     tick(remote_timer);
     HWND first = consent_window;
     REQUIRE(first);
+    MSG queued;
+    CHECK(!PeekMessageW(&queued, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    CHECK(flashes == 0);
     CHECK((GetWindow(first, GW_OWNER) == window && (GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST)));
     CHECK(says(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
-    CHECK(GetFocus() == GetDlgItem(first, 2));
-    RECT r;
+    // No button holds the focus nor is the default: Space and Enter answer nothing until the customer
+    // chooses a button with Tab; Tab and Shift+Tab go between the two.
+    HWND accept = GetDlgItem(first, 1), refuse = GetDlgItem(first, 2);
+    CHECK(wait_until([&] { return GetFocus() == first; }));
+    CHECK(!((GetWindowLongW(accept, GWL_STYLE) | GetWindowLongW(refuse, GWL_STYLE)) & BS_DEFPUSHBUTTON));
+    key_down(first, VK_SPACE);
+    key_down(first, VK_RETURN);
+    flush_events();
+    CHECK((consent_window == first && !strstr(request_log(), "POST ")));
+    key_down(first, VK_TAB);
+    CHECK(GetFocus() == accept);
+    key_down(accept, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    key_down(refuse, VK_TAB);
+    CHECK(GetFocus() == accept);
+    set_shift(1);
+    key_down(accept, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    SetFocus(first);
+    key_down(first, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    set_shift(0);
+    // Centred over the main window, wherever that stands.
+    RECT r, main;
     GetWindowRect(first, &r);
+    GetWindowRect(window, &main);
+    CHECK(abs((r.left + r.right) - (main.left + main.right)) <= 1);
+    CHECK(abs((r.top + r.bottom) - (main.top + main.bottom)) <= 1);
     review_screen(r, "consent");
     // The same request again opens nothing; a new one replaces the dialog without answering the old one.
     tick(remote_timer);
     CHECK(consent_window == first);
+    // With the main window at the work area's corner the dialog stays whole inside the work area; the
+    // customer is in another program, so the taskbar button flashes.
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window, nullptr, work.right - 120, work.bottom - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HWND other = elsewhere();
+    REQUIRE(wait_until([&] { return GetForegroundWindow() == other; }));
     status_line("HALVOREN-REMOTE/1 PENDENTE p-2\r\n");
     tick(remote_timer);
     CHECK((!IsWindow(first) && consent_window && strcmp(remote_id, "p-2\r") == 0));
+    CHECK((flashes == 1 && flashed_until_in_front()));
+    GetWindowRect(consent_window, &r);
+    CHECK((r.right == work.right && r.bottom == work.bottom && r.right - r.left > 300));
+    ShowWindow(other, SW_HIDE);
+    SetWindowPos(window, nullptr, main.left, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     CHECK(!strstr(request_log(), "POST "));
     CHECK(says(message_of(consent_window), L"O técnico  solicita acesso ao seu computador."));
     // Ids are cut at 39 bytes and the sentence at 249 ("é" is two of them).
@@ -191,9 +240,11 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
     tick(remote_timer);
     script("POST", poll_path, 200, "", -1, nullptr);
-    // The second click of a double click on "Aceitar" must not reach the window under the dialog.
+    // A second click or key meant for the dialog must not reach the window under it. Tab goes to
+    // "Aceitar" and Enter presses it.
     PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
-    SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+    key_down(consent_window, VK_TAB);
+    key_down(GetDlgItem(consent_window, 1), VK_RETURN);
     CHECK(!consent_window);
     MSG m;
     CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
@@ -216,6 +267,13 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     SendMessageW(consent_window, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK((!consent_window && !approved[0]));
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-7") == 0);
+    // So does Esc.
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-11\nBia");
+    tick(remote_timer);
+    REQUIRE(consent_window);
+    key_down(consent_window, VK_ESCAPE);
+    CHECK((!consent_window && !approved[0]));
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-11") == 0);
     // A refused confirmation warns and approves nothing.
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
     tick(remote_timer);
