@@ -6,12 +6,8 @@
 //   probe texts TITLE    every child control, one per line: "id visible|hidden enabled|disabled text"
 //   probe minimize TITLE minimizes that window
 //   probe state TITLE    "iconic|normal foreground|background", and how many visible windows have the title
-//   probe names TITLE ID the accessible name of each child of control ID, through Active Accessibility,
-//                        one per line: what a screen reader reads for the items of a list
-//   probe captions TITLE the accessible name of every child control, one per line: "id name"
 //   probe hold           stays on Wine's desktop until killed (see tools/common.sh, start_wine)
 #include <windows.h>
-#include <oleacc.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -74,39 +70,6 @@ int wmain(int argc, wchar_t **argv) {
         }
         printf("%s %s %d\n", IsIconic(w) ? "iconic" : "normal", GetForegroundWindow() == w ? "foreground" : "background",
                same);
-        return 0;
-    }
-    if (wcscmp(argv[1], L"names") == 0 || wcscmp(argv[1], L"captions") == 0) {
-        CoInitialize(nullptr);
-        int list = wcscmp(argv[1], L"names") == 0;
-        if (list && argc < 4) return 2;
-        HWND first = list ? GetDlgItem(w, _wtoi(argv[3])) : GetWindow(w, GW_CHILD);
-        for (HWND c = first; c; c = list ? nullptr : GetWindow(c, GW_HWNDNEXT)) {
-            IAccessible *object = nullptr;
-            HRESULT hr = AccessibleObjectFromWindow(c, (DWORD)OBJID_CLIENT, IID_IAccessible, (void **)&object);
-            if (FAILED(hr)) {
-                printf("failed %08lx\n", (unsigned long)hr);
-                return 1;
-            }
-            long children = 0;
-            object->get_accChildCount(&children);
-            for (long i = list ? 1 : 0; i <= (list ? children : 0); i++) {
-                VARIANT child;
-                VariantInit(&child);
-                child.vt = VT_I4;
-                child.lVal = i;
-                BSTR name = nullptr;
-                object->get_accName(child, &name);
-                char utf8[1600] = "";
-                if (name) WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr);
-                if (list)
-                    printf("%s\n", utf8);
-                else
-                    printf("%d %s\n", GetDlgCtrlID(c), utf8);
-                SysFreeString(name);
-            }
-            object->Release();
-        }
         return 0;
     }
     if (wcscmp(argv[1], L"texts") == 0) {

@@ -40,7 +40,7 @@ const expected_control table[] = {
     {&elapsed_label, L"Static", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16, f_strong, false, 0, nullptr},
     {&status_badge, L"Static", L"Em atendimento", SS_OWNERDRAW, 24, 70, 160, 27, 5, f_font, false, 0, nullptr},
     {&chat_title, L"Static", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0, f_font, false, 0, nullptr},
-    {&chat_history, L"ListBox", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 24, 154,
+    {&chat_history, L"ListBox", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 24, 154,
      503, 142, 6, f_font, false, 0, nullptr},
     {&chat_input, L"Edit", L"", WS_TABSTOP | ES_AUTOHSCROLL, 33, 309, 381, 25, 0, f_font, false, 2000,
      L"Digite sua mensagem…"},
