@@ -203,6 +203,36 @@ void resize_window(int width, int height, int keep_on_screen) {
     SetWindowPlacement(window, &placement);
 }
 
+// Centres w over the main window, on the main window's monitor and inside its work area. The sizes
+// are w's own, as created: they follow the display scale.
+void centre_over_window(HWND w) {
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT main, own;
+    GetWindowRect(w, &own);
+    GetWindowRect(window, &main);
+    if (IsIconic(window)) {
+        // Minimized, the window sits far off the screen: centre over its monitor instead.
+        main = monitor.rcWork;
+    }
+    int width = own.right - own.left, height = own.bottom - own.top;
+    RECT r = {0, 0, 0, 0};
+    r.left = main.left + (main.right - main.left - width) / 2;
+    r.top = main.top + (main.bottom - main.top - height) / 2;
+    keep_inside(&r, monitor.rcWork, width, height);
+    SetWindowPos(w, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Windows keeps a program in the background from taking the foreground, so a window that needs the
+// customer flashes the taskbar button until the customer comes to it. Nothing when the customer is
+// already looking at the window or at a window it owns.
+void call_attention() {
+    HWND front = GetForegroundWindow();
+    if (front && (front == window || GetWindow(front, GW_OWNER) == window)) return;
+    FLASHWINFO flash = {sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
+}
+
 void pop(const char *text) {
     wchar_t wide[512];
     convert(text, wide, 512);

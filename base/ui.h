@@ -99,6 +99,10 @@ void repaint_area(const RECT *area);
 // Gives the main window its size, minimized or not; with keep_on_screen, inside its monitor's work area.
 void resize_window(int width, int height, int keep_on_screen);
 void pop(const char *text);
+// Places a window of the program centred over the main window, on its monitor's work area.
+void centre_over_window(HWND w);
+// Flashes the main window's taskbar button when the customer is in another program.
+void call_attention();
 // Drops the keys and mouse input queued meanwhile: they were aimed at a screen that a customer's
 // exchange has since changed (the second click of a double click would hit the button's new caption).
 void drop_queued_input();

@@ -21,7 +21,9 @@ static int drawn_units(const chat_row *row) {
 }
 
 void chat_measure_row(MEASUREITEMSTRUCT *item) {
-    const chat_row *row = (const chat_row *)item->itemData;
+    // The list keeps strings for screen readers, so the item data is not yet set when a row is added
+    // and measured: the row is found by its place, which is its index in chat_rows.
+    const chat_row *row = item->itemID < (UINT)chat_row_count ? &chat_rows[item->itemID] : nullptr;
     if (!row) {
         item->itemHeight = (UINT)scaled(26);
         return;

@@ -26,10 +26,43 @@ void show_consent(const char *name) {
     wchar_t wide[250];
     convert(text, wide, 250);
     consent_child(L"STATIC", wide, 0, 18, 20, 350, 56, 0);
+    // Neither button is the default nor gets the focus: a customer typing a chat message when the
+    // dialog appears would otherwise answer it with the next Space or Enter, unread. The dialog
+    // itself holds the focus; Tab reaches the buttons, Esc refuses.
     consent_child(L"BUTTON", L"Aceitar", WS_TABSTOP | BS_PUSHBUTTON, 18, 85, 150, 33, accept_id);
-    HWND refuse = consent_child(L"BUTTON", L"Recusar", WS_TABSTOP | BS_DEFPUSHBUTTON, 202, 85, 150, 33, refuse_id);
+    consent_child(L"BUTTON", L"Recusar", WS_TABSTOP | BS_PUSHBUTTON, 202, 85, 150, 33, refuse_id);
+    centre_over_window(consent_window);
+    // Keys typed for the chat before the dialog appeared are not meant for it.
+    drop_queued_input();
+    call_attention();
     ShowWindow(consent_window, SW_SHOW);
-    SetFocus(refuse);
+    if (GetForegroundWindow() == consent_window) SetFocus(consent_window);
+}
+
+// The dialog's keys, as a Windows dialog has them: Tab and Shift+Tab go between the two buttons (the
+// first Tab from the dialog itself reaches "Aceitar", the first Shift+Tab "Recusar"), Esc refuses like
+// the close box, Enter presses the focused button and nothing else. 1 when the key was handled here.
+int consent_key(const MSG *m) {
+    if (!consent_window || m->message != WM_KEYDOWN) return 0;
+    if (m->hwnd != consent_window && GetParent(m->hwnd) != consent_window) return 0;
+    HWND accept = GetDlgItem(consent_window, accept_id), refuse = GetDlgItem(consent_window, refuse_id);
+    int repeat = (m->lParam & (1 << 30)) != 0;
+    switch (m->wParam) {
+        case VK_TAB: {
+            int back = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+            SetFocus(m->hwnd == accept ? refuse : m->hwnd == refuse ? accept : back ? refuse : accept);
+            return 1;
+        }
+        case VK_ESCAPE:
+            if (!repeat) SendMessageW(consent_window, WM_CLOSE, 0, 0);
+            return 1;
+        case VK_RETURN:
+            if (!repeat && (m->hwnd == accept || m->hwnd == refuse))
+                SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m->hwnd), BN_CLICKED),
+                             (LPARAM)m->hwnd);
+            return 1;
+    }
+    return 0;
 }
 
 // Closes the dialog without an answer: the handle is cleared first, so nothing it does on the way

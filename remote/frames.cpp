@@ -191,6 +191,27 @@ static void key(INPUT *in, WORD vk, WORD scan, DWORD flags) {
     in->ki.dwFlags = flags;
 }
 
+// The keys whose scan code comes after an E0 prefix. Windows' MAPVK_VK_TO_VSC_EX says so itself; Wine 8
+// gives the prefix only for the right-hand Ctrl and Alt, not for the arrows, the block above them or the
+// keypad's Divide, so the list says it too.
+static int extended_key(unsigned vk) {
+    static const unsigned char keys[] = {VK_CANCEL, VK_PRIOR,  VK_NEXT,     VK_END,    VK_HOME,   VK_LEFT,   VK_UP,
+                                         VK_RIGHT,  VK_DOWN,   VK_SNAPSHOT, VK_INSERT, VK_DELETE, VK_LWIN,   VK_RWIN,
+                                         VK_APPS,   VK_DIVIDE, VK_NUMLOCK,  VK_RCONTROL, VK_RMENU};
+    for (unsigned char k : keys)
+        if (vk == k) return 1;
+    // The browser, volume and media keys.
+    return vk >= VK_BROWSER_BACK && vk <= VK_LAUNCH_APP2;
+}
+
+// The numeric keypad's digits and decimal key sit at the same places on every PC layout. Wine 8 answers
+// 0 for them (it maps the X keypad by the NumLock state); Windows knows them.
+static UINT keypad_scan(unsigned vk) {
+    static const unsigned char scans[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49};
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9) return scans[vk - VK_NUMPAD0];
+    return vk == VK_DECIMAL ? 0x53 : 0;
+}
+
 // The inputs for one command line, into out[0..2]; how many, 0 when the line is skipped.
 int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out) {
     int click = equal(verb, "clicar"), right = equal(verb, "direito");
@@ -210,8 +231,15 @@ int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out)
         return 2;
     }
     if (equal(verb, "tecla")) {
-        key(out, (WORD)first, 0, 0);
-        key(out + 1, (WORD)first, 0, KEYEVENTF_KEYUP);
+        // Programs that read scan codes (remote-desktop clients, virtual machines, games) take a key
+        // without one, or without the extended flag, for its numeric-keypad twin.
+        UINT code = MapVirtualKeyW(first, MAPVK_VK_TO_VSC_EX);
+        if (!code) code = keypad_scan(first);
+        // Pause answers E1 1D (its make code starts E1 1D 45); its key messages carry 45.
+        WORD scan = (WORD)((code >> 8) == 0xE1 ? 0x45 : code & 0xFF);
+        DWORD flags = (code >> 8) == 0xE0 || extended_key(first) ? KEYEVENTF_EXTENDEDKEY : 0;
+        key(out, (WORD)first, scan, flags);
+        key(out + 1, (WORD)first, scan, flags | KEYEVENTF_KEYUP);
         return 2;
     }
     return 0;

@@ -36,6 +36,7 @@ int remote_call(const char *action, const void *frame);
 void remote_speed(int fast);
 void show_consent(const char *name);
 void close_consent();
+int consent_key(const MSG *m);
 LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 int capture_screen();
 void drop_capture();

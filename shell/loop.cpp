@@ -29,6 +29,7 @@ static int in_sign_in_form(HWND w) {
 // Returns 1 when the message was acted on here and must be neither translated nor dispatched.
 static int keyboard(const MSG *m) {
     if (m->message != WM_KEYDOWN) return 0;
+    if (consent_key(m)) return 1;
     WPARAM key = m->wParam;
     if (m->hwnd == banner_cta && key == VK_RETURN) {
         if (!is_repeat(m)) send_command(banner_cta_id, banner_cta);

@@ -24,6 +24,8 @@ void follow_queue() {
     if (queue_wants_home) dashboard_tab = home_tab;
     if (!session_switched) return;
     session_switched = 0;
+    // A technician arrived while the customer may be in another program.
+    if (chat_ticket) call_attention();
     remote_reset();
     // The next view's first poll must rebuild the list, whatever the server answers.
     chat_forget();

@@ -17,6 +17,8 @@ extern int busy;
 // Credits bought by the three package buttons.
 extern const int packages[3];
 
+// Gives the stack protector's guard its random value; the first thing the process does.
+void seed_stack_guard();
 // Start-up, the message loop and the exit path, kept apart so tests can build the window without a loop.
 int start_up();
 int loop_message(MSG *message);

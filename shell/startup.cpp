@@ -68,7 +68,7 @@ static void create_controls() {
     hide(status_badge);
     chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
-    chat_history = control(L"LISTBOX", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+    chat_history = control(L"LISTBOX", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
                            24, 154, 503, 142, chat_history_id);
     hide(chat_history);
     chat_input = control(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 33, 309, 381, 25, 0);

@@ -3,8 +3,29 @@
 
 int busy;
 
-// No runtime start-up runs before this: the linker makes it the process entry point.
-extern "C" void entry() {
+// One client per Windows session: a second start (a double click on the shortcut while the window is
+// behind others) brings the running window forward instead of polling the same account beside it.
+// The name lives in the session's own namespace, so other users of the machine keep their clients.
+// 1 when another client runs and this process should end.
+static int other_client_running() {
+    CreateMutexW(nullptr, FALSE, L"Local\\HalvorenZivavozCliente");
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    // A client still starting has no window yet; it comes forward by itself.
+    HWND running = FindWindowW(L"HalvorenSuporte", nullptr);
+    if (running) {
+        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+        // Windows lets a process the customer just started give the foreground away.
+        SetForegroundWindow(running);
+    }
+    return 1;
+}
+
+// No runtime start-up runs before this: the linker makes it the process entry point. The stack guard
+// gets its value first, in a frame that carries no canary.
+extern "C" __attribute__((no_stack_protector)) void entry() {
+    seed_stack_guard();
+    // Checked here rather than in start_up, which the in-process tests run once per case.
+    if (other_client_running()) ExitProcess(0);
     if (!start_up()) ExitProcess(1);
     message_loop();
     shut_down();

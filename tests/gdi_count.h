@@ -78,6 +78,38 @@ decltype(&WinHttpSendRequest) real_send_request;
         real_send_request =
             (decltype(&WinHttpSendRequest))swap_import("winhttp.dll", "WinHttpSendRequest", (void *)record_send_request);
 }
+// The taskbar flashes the program asked for, through FlashWindowEx's import slot from record_flashes() on:
+// how many, and the last request.
+int flashes;
+FLASHWINFO last_flash;
+[[maybe_unused]] BOOL WINAPI record_flash(PFLASHWINFO f) {
+    flashes++;
+    last_flash = *f;
+    return TRUE;
+}
+[[maybe_unused]] void record_flashes() {
+    static void *real;
+    if (!real) real = swap_import("user32.dll", "FlashWindowEx", (void *)record_flash);
+    flashes = 0;
+}
+// Whether the last flash asked for the main window's caption and taskbar button until it is in front.
+[[maybe_unused]] bool flashed_until_in_front() {
+    return last_flash.cbSize == sizeof last_flash && last_flash.hwnd == window &&
+           last_flash.dwFlags == (FLASHW_ALL | FLASHW_TIMERNOFG);
+}
+
+// A plain window of another kind in front of everything: the customer's e-mail, say.
+[[maybe_unused]] HWND elsewhere() {
+    static HWND other;
+    if (!other) {
+        other = CreateWindowExW(0, L"STATIC", L"outro programa", WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 0, 200, 80,
+                                nullptr, nullptr, nullptr, nullptr);
+    }
+    ShowWindow(other, SW_SHOW);
+    SetForegroundWindow(other);
+    return other;
+}
+
 // How many of the n bytes at p are not zero.
 [[maybe_unused]] int nonzero(const void *p, int n) {
     int left = 0;

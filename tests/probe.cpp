@@ -4,6 +4,8 @@
 //                        "class x y w h id" in the window's client coordinates, or "none"
 //   probe record URL     stands in for the browser: appends URL and a line feed to %HALVOREN_OPENED%
 //   probe texts TITLE    every child control, one per line: "id visible|hidden enabled|disabled text"
+//   probe minimize TITLE minimizes that window
+//   probe state TITLE    "iconic|normal foreground|background", and how many visible windows have the title
 //   probe hold           stays on Wine's desktop until killed (see tools/common.sh, start_wine)
 #include <windows.h>
 #include <stdio.h>
@@ -54,6 +56,20 @@ int wmain(int argc, wchar_t **argv) {
         GetClassNameA(info.hwndFocus, name, sizeof name);
         printf("%s %ld %ld %ld %ld %d\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top,
                GetDlgCtrlID(info.hwndFocus));
+        return 0;
+    }
+    if (wcscmp(argv[1], L"minimize") == 0) {
+        ShowWindow(w, SW_MINIMIZE);
+        return 0;
+    }
+    if (wcscmp(argv[1], L"state") == 0) {
+        int same = 0;
+        for (HWND t = GetTopWindow(nullptr); t; t = GetWindow(t, GW_HWNDNEXT)) {
+            wchar_t title[256];
+            same += IsWindowVisible(t) && GetWindowTextW(t, title, 256) && wcscmp(title, argv[2]) == 0;
+        }
+        printf("%s %s %d\n", IsIconic(w) ? "iconic" : "normal", GetForegroundWindow() == w ? "foreground" : "background",
+               same);
         return 0;
     }
     if (wcscmp(argv[1], L"texts") == 0) {

@@ -43,6 +43,7 @@ const char *message_name(UINT m) {
         case LB_RESETCONTENT: return "LB_RESETCONTENT";
         case LB_ADDSTRING: return "LB_ADDSTRING";
         case LB_SETTOPINDEX: return "LB_SETTOPINDEX";
+        case LB_SETITEMDATA: return "LB_SETITEMDATA";
         case LB_GETCOUNT: return "LB_GETCOUNT";
         default: return "another LB_ message";
     }
@@ -203,19 +204,41 @@ TEST_CASE("the split keeps 25,000 rows and drops the ones after them") {
 
 // ---- Polling. -------------------------------------------------------------------------------------
 
+// What a screen reader hears for each item of the list, one line each: Windows' accessibility proxy for
+// a list box names its items with LB_GETTEXT, which an owner-drawn list answers only when it keeps
+// strings. (Wine 8's oleacc has no list box proxy: AccessibleObjectFromWindow answers E_NOINTERFACE.)
+bool heard_as(const wchar_t *want) {
+    static wchar_t heard[2048];
+    heard[0] = 0;
+    int n = (int)SendMessageW(chat_history, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        wchar_t row[200] = L"(none)";
+        if (SendMessageW(chat_history, LB_GETTEXTLEN, i, 0) < 200) SendMessageW(chat_history, LB_GETTEXT, i, (LPARAM)row);
+        wcscat(heard, row);
+        wcscat(heard, L"\n");
+    }
+    if (wcscmp(heard, want) == 0) return true;
+    static char got[6144];
+    WideCharToMultiByte(CP_UTF8, 0, heard, -1, got, sizeof got, nullptr, nullptr);
+    MESSAGE("a screen reader hears \"", got, "\"");
+    return false;
+}
+
 TEST_CASE("a good poll rebuilds the list, scrolls to its end and enables sending") {
     session(123);
     conversation("Técnico: Olá\nCliente: Oi\n");
     watch_list();
     poll_chat();
-    static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_ADDSTRING, 0},
-                                       {LB_SETTOPINDEX, 1}, {0, 0}};
+    static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_SETITEMDATA, 0},
+                                       {LB_ADDSTRING, 0},    {LB_SETITEMDATA, 1}, {LB_SETTOPINDEX, 1}, {0, 0}};
     CHECK(list_sequence(rebuilt));
     REQUIRE(rows_shown() == 2);
     CHECK(row_is(0, L"Olá", 0));
     CHECK(row_is(1, L"Oi", 1));
     CHECK(SendMessageW(chat_history, LB_GETITEMDATA, 0, 0) == (LRESULT)&chat_rows[0]);
     CHECK(SendMessageW(chat_history, LB_GETITEMDATA, 1, 0) == (LRESULT)&chat_rows[1]);
+    // A screen reader reads each row as its bubble shows it: who wrote it and what it says.
+    CHECK(heard_as(L"TÉCNICO: Olá\nVOCÊ: Oi\n"));
     CHECK(IsWindowEnabled(chat_send));
     CHECK(says(chat_title, L""));
     CHECK(strcmp(chat_previous, "Técnico: Olá\nCliente: Oi\n") == 0);
@@ -257,7 +280,8 @@ TEST_CASE("an unchanged conversation touches nothing and keeps the scroll positi
     conversation("Cliente: outra conversa\n");
     watch_list();
     poll_chat();
-    static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_SETTOPINDEX, 0}, {0, 0}};
+    static const expected rebuilt[] = {{LB_RESETCONTENT, 0}, {LB_ADDSTRING, 0}, {LB_SETITEMDATA, 0},
+                                       {LB_SETTOPINDEX, 0}, {0, 0}};
     CHECK(list_sequence(rebuilt));
     CHECK(list_log[0].first_unit == L'T');
     CHECK(chat_text[0] == L'C');
@@ -587,11 +611,14 @@ int line_height() {
     return tm.tmHeight;
 }
 
+// The list measures a row as it is added, by its place: the row goes to the first place of chat_rows
+// (none for nullptr), and the item data is not looked at.
 UINT measured(const chat_row *row) {
     MEASUREITEMSTRUCT m = {};
     m.CtlType = ODT_LISTBOX;
     m.CtlID = 6;
-    m.itemData = (ULONG_PTR)row;
+    if (row) chat_rows[0] = *row;
+    chat_row_count = row ? 1 : 0;
     // Through the window procedure, as the list box asks.
     SendMessageW(window, WM_MEASUREITEM, 6, (LPARAM)&m);
     return m.itemHeight;

@@ -1,8 +1,10 @@
 """tools/release.sh: the production program signed with certificates from the test CA, accepted by
-osslsigncode verify and still running under Wine; left unsigned, and saying so, without them."""
+osslsigncode verify and still running under Wine; left unsigned, and saying so, without them. And the
+program file itself: its version block and its header's security flags."""
 
 import http.server
 import os
+import struct
 import threading
 
 from conftest import ROOT, key, run, wait_painted
@@ -90,3 +92,90 @@ def test_signed_with_pkcs12_and_timestamp_or_pem_and_unsigned_without(launch, tm
     assert wait_painted(window)
     key("alt+F4")
     assert program.wait() == 0
+
+
+def pe_parts(data):
+    """The optional header's DLL characteristics, and a reader of bytes at a relative virtual address."""
+    at = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[at:at + 4] == b"PE\0\0"
+    sections, optional_size = struct.unpack_from("<H12xH", data, at + 6)
+    optional = at + 24
+    assert struct.unpack_from("<H", data, optional)[0] == 0x20B, "not a 64-bit program"
+    flags = struct.unpack_from("<H", data, optional + 70)[0]
+    table = []
+    for i in range(sections):
+        s = optional + optional_size + 40 * i
+        size, address, _, raw = struct.unpack_from("<IIII", data, s + 8)
+        table.append((address, size, raw))
+
+    def at_rva(rva):
+        for address, size, raw in table:
+            if address <= rva < address + size:
+                return raw + rva - address
+        raise AssertionError(f"RVA {rva:#x} in no section")
+    resources = struct.unpack_from("<II", data, optional + 112 + 2 * 8)[0]
+    return flags, at_rva, resources
+
+
+def resource(data, at_rva, base, path):
+    """The bytes of the resource at the directory path (type, name, language), or None."""
+    offset = at_rva(base)
+    for want in path:
+        named, ids = struct.unpack_from("<HH", data, offset + 12)
+        for i in range(named + ids):
+            key, target = struct.unpack_from("<II", data, offset + 16 + 8 * i)
+            if key == want:
+                break
+        else:
+            return None
+        if target & 0x80000000:
+            offset = at_rva(base) + (target & 0x7FFFFFFF)
+        else:
+            rva, size = struct.unpack_from("<II", data, at_rva(base) + target)
+            return data[at_rva(rva):at_rva(rva) + size]
+    return None
+
+
+def version_block(blob, at=0):
+    """One node of a version resource: (key, value, children), walked as Windows lays them out."""
+    length, value_length, kind = struct.unpack_from("<HHH", blob, at)
+    end = blob.index(b"\0\0", at + 6)
+    while (end - at - 6) % 2:
+        end = blob.index(b"\0\0", end + 1)
+    key = blob[at + 6:end].decode("utf-16-le")
+    value_at = (end + 2 + 3) & ~3
+    value_bytes = value_length * (2 if kind == 1 else 1)
+    value = blob[value_at:value_at + value_bytes]
+    if kind == 1:
+        value = value.decode("utf-16-le").rstrip("\0")
+    children, child = [], (value_at + value_bytes + 3) & ~3
+    while child < at + length:
+        children.append(version_block(blob, child))
+        child = (child + struct.unpack_from("<H", blob, child)[0] + 3) & ~3
+    return key, value, children
+
+
+def test_the_program_file_names_itself_and_keeps_its_security_flags(fake):
+    data = open(os.path.join(os.environ["HALVOREN_BUILD"], "suporte.exe"), "rb").read()
+    flags, at_rva, resources = pe_parts(data)
+    # High-entropy ASLR, relocatable, DEP, and aware of terminal servers.
+    for bit, name in ((0x20, "high entropy"), (0x40, "dynamic base"), (0x100, "DEP"), (0x8000, "terminal server aware")):
+        assert flags & bit, name
+    # RT_VERSION 16, id 1, Portuguese (Brazil).
+    blob = resource(data, at_rva, resources, (16, 1, 0x0416))
+    assert blob, "no version resource in Portuguese (Brazil)"
+    key, fixed, children = version_block(blob)
+    assert key == "VS_VERSION_INFO"
+    signature, _, ms, ls, pms, pls = struct.unpack_from("<IIIIII", fixed)
+    assert signature == 0xFEEF04BD
+    assert (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF) == (30, 0, 0, 0) and (pms, pls) == (ms, ls)
+    nodes = {k: (v, c) for k, v, c in children}
+    tables = nodes["StringFileInfo"][1]
+    assert [k for k, _, _ in tables] == ["041604B0"]
+    strings = {k: v for k, v, _ in tables[0][2]}
+    assert strings["ProductName"] == "Halvoren Zivavoz"
+    assert strings["CompanyName"] == "Halvoren"
+    assert strings["FileDescription"] and strings["FileVersion"] == "30.0.0.0"
+    assert strings["OriginalFilename"] == "suporte.exe"
+    translation = nodes["VarFileInfo"][1][0]
+    assert translation[0] == "Translation" and struct.unpack("<HH", translation[1]) == (0x0416, 1200)

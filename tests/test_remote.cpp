@@ -44,7 +44,8 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
         if (in[i].type == INPUT_MOUSE && m.dwFlags == 0x8001)
             outside_rules += m.dx < 102 || m.dx > 65432 || m.dy < 182 || m.dy > 65352;
         else if (in[i].type == INPUT_KEYBOARD)
-            outside_rules += !in[i].ki.wVk == !in[i].ki.wScan;
+            outside_rules += in[i].ki.wVk ? !in[i].ki.wScan || (in[i].ki.dwFlags & KEYEVENTF_UNICODE)
+                                          : !in[i].ki.wScan || !(in[i].ki.dwFlags & KEYEVENTF_UNICODE);
     }
     return n < (UINT)taken ? n : taken;
 }
@@ -161,22 +162,71 @@ void show_marker() {
 
 TEST_CASE("the status line opens one consent dialog per pending request") {
     begin();
+    // The session view the dialog opens over.
+    present();
+    record_flashes();
+    SetForegroundWindow(window);
+    REQUIRE(wait_until([] { return GetForegroundWindow() == window; }));
+    // The customer is typing a chat message when the dialog opens: what was typed stays with the chat.
+    SetFocus(chat_input);
+    PostMessageW(chat_input, WM_KEYDOWN, VK_SPACE, 1);
+    PostMessageW(chat_input, WM_CHAR, ' ', 1);
     status_line("HALVOREN-REMOTE/1 PENDENTE p-1");
     tick(remote_timer);
     HWND first = consent_window;
     REQUIRE(first);
+    MSG queued;
+    CHECK(!PeekMessageW(&queued, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    CHECK(flashes == 0);
     CHECK((GetWindow(first, GW_OWNER) == window && (GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST)));
     CHECK(says(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
-    CHECK(GetFocus() == GetDlgItem(first, 2));
-    RECT r;
+    // No button holds the focus nor is the default: Space and Enter answer nothing until the customer
+    // chooses a button with Tab; Tab and Shift+Tab go between the two.
+    HWND accept = GetDlgItem(first, 1), refuse = GetDlgItem(first, 2);
+    CHECK(wait_until([&] { return GetFocus() == first; }));
+    CHECK(!((GetWindowLongW(accept, GWL_STYLE) | GetWindowLongW(refuse, GWL_STYLE)) & BS_DEFPUSHBUTTON));
+    key_down(first, VK_SPACE);
+    key_down(first, VK_RETURN);
+    flush_events();
+    CHECK((consent_window == first && !strstr(request_log(), "POST ")));
+    key_down(first, VK_TAB);
+    CHECK(GetFocus() == accept);
+    key_down(accept, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    key_down(refuse, VK_TAB);
+    CHECK(GetFocus() == accept);
+    set_shift(1);
+    key_down(accept, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    SetFocus(first);
+    key_down(first, VK_TAB);
+    CHECK(GetFocus() == refuse);
+    set_shift(0);
+    // Centred over the main window, wherever that stands.
+    RECT r, main;
     GetWindowRect(first, &r);
+    GetWindowRect(window, &main);
+    CHECK(abs((r.left + r.right) - (main.left + main.right)) <= 1);
+    CHECK(abs((r.top + r.bottom) - (main.top + main.bottom)) <= 1);
     review_screen(r, "consent");
     // The same request again opens nothing; a new one replaces the dialog without answering the old one.
     tick(remote_timer);
     CHECK(consent_window == first);
+    // With the main window at the work area's corner the dialog stays whole inside the work area; the
+    // customer is in another program, so the taskbar button flashes.
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window, nullptr, work.right - 120, work.bottom - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HWND other = elsewhere();
+    REQUIRE(wait_until([&] { return GetForegroundWindow() == other; }));
     status_line("HALVOREN-REMOTE/1 PENDENTE p-2\r\n");
     tick(remote_timer);
     CHECK((!IsWindow(first) && consent_window && strcmp(remote_id, "p-2\r") == 0));
+    CHECK((flashes == 1 && flashed_until_in_front()));
+    GetWindowRect(consent_window, &r);
+    CHECK((r.right == work.right && r.bottom == work.bottom && r.right - r.left > 300));
+    ShowWindow(other, SW_HIDE);
+    SetWindowPos(window, nullptr, main.left, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     CHECK(!strstr(request_log(), "POST "));
     CHECK(says(message_of(consent_window), L"O técnico  solicita acesso ao seu computador."));
     // Ids are cut at 39 bytes and the sentence at 249 ("é" is two of them).
@@ -218,9 +268,11 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     status_line("HALVOREN-REMOTE/1 PENDENTE p-7\nBia");
     tick(remote_timer);
     script("POST", poll_path, 200, "", -1, nullptr);
-    // The second click of a double click on "Aceitar" must not reach the window under the dialog.
+    // A second click or key meant for the dialog must not reach the window under it. Tab goes to
+    // "Aceitar" and Enter presses it.
     PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
-    SendMessageW(consent_window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+    key_down(consent_window, VK_TAB);
+    key_down(GetDlgItem(consent_window, 1), VK_RETURN);
     CHECK(!consent_window);
     MSG m;
     CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
@@ -243,6 +295,13 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     SendMessageW(consent_window, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK((!consent_window && !approved[0]));
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-7") == 0);
+    // So does Esc.
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-11\nBia");
+    tick(remote_timer);
+    REQUIRE(consent_window);
+    key_down(consent_window, VK_ESCAPE);
+    CHECK((!consent_window && !approved[0]));
+    CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=recusar&pedido=p-11") == 0);
     // A refused confirmation warns and approves nothing.
     status_line("HALVOREN-REMOTE/1 PENDENTE p-8\nBia");
     tick(remote_timer);
@@ -374,8 +433,27 @@ TEST_CASE("command lines become input records by the grid and range rules") {
     }
     REQUIRE(remote_inputs("texto", 233, 7, in) == 2);
     CHECK((in[0].ki.wScan == 233 && in[0].ki.wVk == 0 && in[0].ki.dwFlags == 4 && in[1].ki.dwFlags == 6));
-    REQUIRE(remote_inputs("tecla", 13, 0, in) == 2);
-    CHECK((in[0].ki.wVk == 13 && in[0].ki.wScan == 0 && in[0].ki.dwFlags == 0 && in[1].ki.dwFlags == 2));
+    // Keys keep their virtual key and gain the scan code of the US layout Wine and most customers
+    // have; the E0-prefixed ones are marked extended, unlike their numeric-keypad twins.
+    struct {
+        WORD vk, scan;
+        DWORD flags;
+    } const keys[] = {
+        {13, 0x1C, 0},           {'A', 0x1E, 0},          {VK_LEFT, 0x4B, 1},     {VK_NUMPAD4, 0x4B, 0},
+        {VK_UP, 0x48, 1},        {VK_DOWN, 0x50, 1},      {VK_RIGHT, 0x4D, 1},    {VK_INSERT, 0x52, 1},
+        {VK_DELETE, 0x53, 1},    {VK_DECIMAL, 0x53, 0},   {VK_HOME, 0x47, 1},     {VK_END, 0x4F, 1},
+        {VK_PRIOR, 0x49, 1},     {VK_NEXT, 0x51, 1},      {VK_RCONTROL, 0x1D, 1}, {VK_LCONTROL, 0x1D, 0},
+        {VK_RMENU, 0x38, 1},     {VK_DIVIDE, 0x35, 1},    {VK_MULTIPLY, 0x37, 0}, {VK_F5, 0x3F, 0},
+    };
+    for (const auto &row : keys) {
+        REQUIRE(remote_inputs("tecla", row.vk, 0, in) == 2);
+        CAPTURE(row.vk);
+        CAPTURE(in[0].ki.wScan);
+        CAPTURE(in[0].ki.dwFlags);
+        CHECK((in[0].type == INPUT_KEYBOARD && in[0].ki.wVk == row.vk && in[0].ki.wScan == row.scan &&
+               in[0].ki.dwFlags == row.flags));
+        CHECK((in[1].ki.wVk == row.vk && in[1].ki.wScan == row.scan && in[1].ki.dwFlags == (row.flags | 2)));
+    }
     CHECK(remote_inputs("tecla", 0, 0, in) + remote_inputs("texto", 70000, 0, in) + remote_inputs("rolar", 1, 1, in) == 0);
 }
 

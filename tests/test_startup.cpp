@@ -40,7 +40,7 @@ const expected_control table[] = {
     {&elapsed_label, L"Static", L"", WS_CLIPSIBLINGS, 24, 116, 503, 17, 16, f_strong, false, 0, nullptr},
     {&status_badge, L"Static", L"Em atendimento", SS_OWNERDRAW, 24, 64, 160, 27, 5, f_font, false, 0, nullptr},
     {&chat_title, L"Static", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0, f_font, false, 0, nullptr},
-    {&chat_history, L"ListBox", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 24, 154,
+    {&chat_history, L"ListBox", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 24, 154,
      503, 142, 6, f_font, false, 0, nullptr},
     {&chat_input, L"Edit", L"", WS_TABSTOP | ES_AUTOHSCROLL, 33, 309, 381, 25, 0, f_font, false, 2000,
      L"Digite sua mensagem…"},
@@ -220,4 +220,43 @@ TEST_CASE("start-up asks once for the support presence and opens the connection"
     CHECK(strncmp(log, "GET /suporte/avulso/api/presenca\r\n", 34) == 0);
     // The fake server answers online.
     CHECK(support_presence == 1);
+}
+
+namespace {
+// Writes `n` bytes into a 16-byte array on the stack. The count is read from outside the stack, so the
+// overrun cannot change it, and 40 bytes reach the guard but not the return address: unprotected, the
+// function would return.
+volatile int overrun_length;
+__attribute__((noinline)) int overrun(int n) {
+    overrun_length = n;
+    char buffer[16];
+    for (int i = 0; i < overrun_length; i++) ((volatile char *)buffer)[i] = 'x';
+    return buffer[0];
+}
+} // namespace
+
+TEST_CASE("a stack overrun ends the process at once instead of returning") {
+    if (GetEnvironmentVariableW(L"HALVOREN_OVERRUN", nullptr, 0)) {
+        // The planted fault, in the copy of this case started below: it must never come back.
+        overrun(40);
+        return;
+    }
+    wchar_t self[MAX_PATH], line[MAX_PATH + 100];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    swprintf(line, MAX_PATH + 100, L"\"%ls\" --no-version \"--test-case=a stack overrun ends*\"", self);
+    SetEnvironmentVariableW(L"HALVOREN_OVERRUN", L"1");
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    REQUIRE(CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    SetEnvironmentVariableW(L"HALVOREN_OVERRUN", nullptr);
+    CHECK(WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // STATUS_STACK_BUFFER_OVERRUN, as Windows' own checks end a process.
+    CHECK(code == 0xC0000409);
+    // Not overrun, the same copy returns and passes.
+    CHECK(overrun(16) == 'x');
 }

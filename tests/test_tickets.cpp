@@ -86,10 +86,16 @@ TEST_CASE("a ticket goes from idle to waiting to service and back to idle") {
     refresh();
     CHECK(says(info, L"Posição na fila: 1"));
 
-    // Taken by a technician: the session view for that ticket, counting from the service start.
+    // Taken by a technician: the session view for that ticket, counting from the service start. The
+    // customer is in another program meanwhile, so the taskbar button flashes until they come back.
+    HWND other = elsewhere();
+    REQUIRE(wait_until([&] { return GetForegroundWindow() == other; }));
+    record_flashes();
     script("GET", queue_path, 200, "{\"id\":41,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\",\"chamado_em\":\"2024-05-01T12:30:05.123Z\"}");
     refresh();
     CHECK(chat_ticket == 41);
+    CHECK((flashes == 1 && flashed_until_in_front()));
+    ShowWindow(other, SW_HIDE);
     CHECK(account_waiting == 0);
     // The calling sound stops once the technician has the ticket.
     REQUIRE(play_count == 2);
@@ -358,9 +364,14 @@ TEST_CASE("a second ticket's view starts empty and rebuilds from its first poll"
     poll_chat();
     REQUIRE(SendMessageW(chat_history, LB_GETCOUNT, 0, 0) == 1);
     SetWindowTextW(chat_input, L"rascunho");
+    // The customer is looking at the window: nothing flashes.
+    SetForegroundWindow(window);
+    REQUIRE(wait_until([] { return GetForegroundWindow() == window; }));
+    record_flashes();
     script("GET", queue_path, 200, "{\"id\":21,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\"}");
     refresh();
     CHECK(chat_ticket == 21);
+    CHECK(flashes == 0);
     CHECK(says(chat_heading, L"Chamado #21"));
     CHECK(GetWindowTextLengthW(chat_input) == 0);
     // The new view's first poll still carries the old ticket's id: nothing of it is shown.

@@ -62,3 +62,17 @@ def test_without_winhttp_it_warns_once_and_exits_cleanly(launch, tmp_path):
     assert wait_for(lambda: not program.window("Halvoren Zivavoz", timeout=0.5), 10)
     key("alt+F4")
     assert program.wait() == 0
+
+
+def test_a_second_start_brings_the_running_client_forward_and_ends(launch, fake):
+    first = launch()
+    assert first.window(), "the main window did not appear"
+    probe("minimize", TITLE)
+    assert wait_for(lambda: probe("state", TITLE).startswith("iconic"), 10)
+    second = launch()
+    assert second.wait() == 0
+    # One window, the first one's, restored and in front; it still runs.
+    assert wait_for(lambda: probe("state", TITLE) == "normal foreground 1", 10), probe("state", TITLE)
+    assert first.process.poll() is None
+    key("alt+F4")
+    assert first.wait() == 0
