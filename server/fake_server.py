@@ -345,6 +345,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_error(http.HTTPStatus.BAD_REQUEST, str(e))
             return
 
+        # Wine's WinHTTP names the target in absolute form ("https://host:443/path") even inside a
+        # proxy's tunnel; every HTTP/1.1 server must take that form, and it means the same path.
+        if self.path.lower().startswith(("https://", "http://")):
+            rest = self.path.split("://", 1)[1]
+            self.path = "/" + rest.split("/", 1)[1] if "/" in rest else "/"
         route = self.path.split("?", 1)[0]
         if route.startswith(CONTROL_PREFIX):
             self.control(route[len(CONTROL_PREFIX):], body)
