@@ -153,12 +153,12 @@ int certificate_out_of_date() { return (secure_failure & WINHTTP_CALLBACK_STATUS
 
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
                  int request_class, const char *token) {
+    secure_failure = 0;
     if (!connection) return 0;
     HINTERNET request = WinHttpOpenRequest(connection, body ? L"POST" : L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
     // The previous answer goes whole, so no tail of it (a challenge, say) outlives a shorter one.
     forget_answer();
-    secure_failure = 0;
     DWORD status = 0;
     if (!request) return 0;
     // Only told, never acted on: validation stays as strict as the platform makes it.
