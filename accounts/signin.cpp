@@ -69,6 +69,10 @@ void perform() {
     char *value = stage == sign_in_stage ? account_token : account_challenge;
     int size = stage == sign_in_stage ? (int)sizeof account_token : (int)sizeof account_challenge;
     account_outcome outcome = read_account_answer(stage, status, response, stage == confirmation_stage ? nullptr : value, size);
+    // A flat clock battery makes every certificate look out of date, and trying again never helps:
+    // the customer has to set the clock.
+    if (status == 0 && certificate_out_of_date())
+        outcome.message = "Não foi possível conectar com segurança. Confira a data e a hora do computador.";
     // The answer held the token or the challenge; from here they live only in their own buffers.
     if (answered) forget_answer();
     if (stage == confirmation_stage && status == 200) erase_secret(account_challenge, sizeof account_challenge);

@@ -57,7 +57,13 @@ int remote_call(const char *action, const void *frame) {
     return http_payload(wide_path, nullptr, 0, nullptr, poll_request, token_of);
 }
 
-void remote_speed(int fast) { fast_remote_timer = fast; }
+// While frames stream the technician may only be watching, with nobody at the mouse: Windows must not
+// turn the screen off (capture would read the lock screen) nor sleep (the network drops).
+void remote_speed(int fast) {
+    if (fast != fast_remote_timer)
+        SetThreadExecutionState(fast ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED : ES_CONTINUOUS);
+    fast_remote_timer = fast;
+}
 
 int remote_ticket() { return ticket_of; }
 

@@ -20,10 +20,10 @@ Control API (all bodies JSON unless noted):
               body) goes out, then the connection is reset (RST, not FIN)
        fill: the body is repeated (or cut) to exactly this many bytes
        noise: the body is this many random bytes, new for every answer
-  POST /__fake/tls        -> {"cert": "good" | "wrong_host" | "self_signed" | "expired",
-                              "ms": 10000}: new TLS handshakes get that certificate
-                             (files beside --cert: other.crt, selfsigned.crt,
-                             expired.crt, all with --key) until "good" or until ms
+  POST /__fake/tls        -> {"cert": "good" | "wrong_host" | "self_signed" | "expired" |
+                              "not_yet_valid", "ms": 10000}: new TLS handshakes get that
+                             certificate (files beside --cert: other.crt, selfsigned.crt,
+                             expired.crt, future.crt, all with --key) until "good" or until ms
                              have passed; every other open connection is dropped so
                              the next request really makes a new handshake, while the
                              connection carrying this call stays up
@@ -33,6 +33,10 @@ Control API (all bodies JSON unless noted):
   GET  /__fake/count      -> the number of logged requests, as decimal text
   GET  /__fake/log        -> [{"method", "path", "version", "headers": [[n, v], ...],
                                "body_b64", "conn", "time"}, ...] in arrival order
+  GET  /__fake/proxy      -> what the CONNECT proxy beside the server (--proxy-port) was asked,
+                             one "CONNECT host:port" line each, in arrival order
+  POST /__fake/proxy      -> {"mode": "tunnel" | "auth"}: tunnel, or answer 407 to every CONNECT
+                             (reset brings back "tunnel" and empties the proxy's log)
 """
 
 import argparse
@@ -53,6 +57,7 @@ import threading
 import time
 
 import acks
+import connect_proxy
 
 CONTROL_PREFIX = "/__fake/"
 PRESENCE_PATH = "/suporte/avulso/api/presenca"
@@ -67,7 +72,8 @@ MAX_LINE = 65536
 # Large enough for answers of several megabytes, small enough not to exhaust memory by a typo.
 MAX_FILL = 64 * 1024 * 1024
 # The certificates a TLS fault can switch new handshakes to, beside --cert.
-FAULT_CERTS = {"wrong_host": "other.crt", "self_signed": "selfsigned.crt", "expired": "expired.crt"}
+FAULT_CERTS = {"wrong_host": "other.crt", "self_signed": "selfsigned.crt", "expired": "expired.crt",
+               "not_yet_valid": "future.crt"}
 
 
 def log_err(msg):
@@ -339,6 +345,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_error(http.HTTPStatus.BAD_REQUEST, str(e))
             return
 
+        # Wine's WinHTTP names the target in absolute form ("https://host:443/path") even inside a
+        # proxy's tunnel; every HTTP/1.1 server must take that form, and it means the same path.
+        if self.path.lower().startswith(("https://", "http://")):
+            rest = self.path.split("://", 1)[1]
+            self.path = "/" + rest.split("/", 1)[1] if "/" in rest else "/"
         route = self.path.split("?", 1)[0]
         if route.startswith(CONTROL_PREFIX):
             self.control(route[len(CONTROL_PREFIX):], body)
@@ -424,11 +435,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def control(self, name, body):
         expected = {"ping": "GET", "log": "GET", "last": "GET", "raw": "GET", "count": "GET", "reset": "POST",
-                    "clear_log": "POST", "script": "POST", "tls": "POST"}
+                    "clear_log": "POST", "script": "POST", "tls": "POST", "proxy": ("GET", "POST")}
         if name not in expected:
             self.send_json(404, {"erro": "unknown control %r" % name})
             return
-        if self.command != expected[name]:
+        allowed = expected[name] if isinstance(expected[name], tuple) else (expected[name],)
+        if self.command not in allowed:
             self.send_json(405, {"erro": "use %s for %s" % (expected[name], name)})
             return
         state = self.server.state
@@ -450,6 +462,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                     str(len(state.log_snapshot())).encode("ascii")))
         elif name == "reset":
             state.reset()
+            if self.server.proxy:
+                self.server.proxy.reset()
             self.send_json(200, {"ok": True})
         elif name == "clear_log":
             state.clear_log()
@@ -478,6 +492,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_json(400, {"erro": "bad tls control: %r" % e})
                 return
             self.send_json(200, {"ok": True})
+        elif name == "proxy":
+            proxy = self.server.proxy
+            if not proxy:
+                self.send_json(404, {"erro": "no proxy (--proxy-port)"})
+            elif self.command == "GET":
+                text = "".join(line + "\n" for line in proxy.log())
+                self.send_answer(Answer(200, [("Content-Type", "text/plain")], text.encode("ascii")))
+            else:
+                try:
+                    proxy.set_mode(json.loads(body.decode("utf-8"))["mode"])
+                except (UnicodeDecodeError, ValueError, KeyError, TypeError) as e:
+                    self.send_json(400, {"erro": "bad proxy control: %r" % e})
+                    return
+                self.send_json(200, {"ok": True})
 
 
 def json_entry(e):
@@ -507,6 +535,7 @@ class FakeServer(http.server.ThreadingHTTPServer):
         self.to_reset = set()
         self.live_lock = threading.Lock()
         self.state = State()
+        self.proxy = None
         self._conn_ids = itertools.count(1)
         self._conn_lock = threading.Lock()
         super().__init__(address, Handler)
@@ -607,6 +636,7 @@ def main(argv=None):
                    help="0 picks a free port (see --portfile)")
     p.add_argument("--pidfile")
     p.add_argument("--portfile", help="write the port actually bound here")
+    p.add_argument("--proxy-port", type=int, help="also run the CONNECT proxy on this port of --host")
     args = p.parse_args(argv)
 
     try:
@@ -615,6 +645,9 @@ def main(argv=None):
         FakeServer.address_family = family
         server = FakeServer((args.host, args.port), ctx, os.path.dirname(os.path.abspath(args.cert)),
                             args.key)
+        if args.proxy_port:
+            connect_proxy.ConnectProxy.address_family = family
+            server.proxy = connect_proxy.start(args.host, args.proxy_port)
     except (OSError, ssl.SSLError) as e:
         log_err("cannot start on %s:%d: %s" % (args.host, args.port, e))
         return 1

@@ -2,10 +2,11 @@
 # Usage: make_certs.sh OUTDIR
 # Makes a throwaway test CA and a localhost server certificate signed by it:
 #   OUTDIR/ca.key OUTDIR/ca.crt OUTDIR/server.key OUTDIR/server.crt
-# and, with the same server key, three certificates a client must refuse:
+# and, with the same server key, four certificates a client must refuse:
 #   OUTDIR/other.crt (signed by the CA, for the host other.example only)
 #   OUTDIR/selfsigned.crt (localhost, signed by nobody but itself)
 #   OUTDIR/expired.crt (localhost, signed by the CA, ended two hours ago)
+#   OUTDIR/future.crt (localhost, signed by the CA, valid only from tomorrow on)
 # OUTDIR must be a build/temp directory; keys never belong in the repo.
 # Everything is regenerated on each call so no test ever reuses an old key.
 set -eu
@@ -29,6 +30,8 @@ start=$(date -u -d '1 day ago' +%y%m%d%H%M%SZ)
 old_end=$(date -u -d '2 hours ago' +%y%m%d%H%M%SZ)
 ca_end=$(date -u -d '31 days' +%y%m%d%H%M%SZ)
 srv_end=$(date -u -d '30 days' +%y%m%d%H%M%SZ)
+# Not valid yet, as every certificate looks to a computer whose clock is behind.
+later_start=$(date -u -d '1 day' +%y%m%d%H%M%SZ)
 
 mkdir "$work/newcerts"
 : > "$work/index.txt"
@@ -126,6 +129,9 @@ run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key
 run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key" \
     -in "$work/server.csr" -out "$work/expired.crt" -notext -rand_serial \
     -startdate "$start" -enddate "$old_end" -extensions ext_server
+run openssl ca -batch -config "$cnf" -cert "$work/ca.crt" -keyfile "$work/ca.key" \
+    -in "$work/server.csr" -out "$work/future.crt" -notext -rand_serial \
+    -startdate "$later_start" -enddate "$srv_end" -extensions ext_server
 run openssl req -new -x509 -config "$cnf" -key "$work/server.key" -subj "/CN=localhost" \
     -days 30 -extensions ext_self -out "$work/selfsigned.crt"
 
@@ -133,6 +139,6 @@ run openssl req -new -x509 -config "$cnf" -key "$work/server.key" -subj "/CN=loc
 for f in ca.key server.key; do
     cp "$work/$f" "$out/$f.tmp" && chmod 600 "$out/$f.tmp" && mv -f "$out/$f.tmp" "$out/$f"
 done
-for f in ca.crt server.crt other.crt selfsigned.crt expired.crt; do
+for f in ca.crt server.crt other.crt selfsigned.crt expired.crt future.crt; do
     cp "$work/$f" "$out/$f.tmp" && chmod 644 "$out/$f.tmp" && mv -f "$out/$f.tmp" "$out/$f"
 done

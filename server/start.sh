@@ -5,7 +5,8 @@
 # OUTDIR/fake_server.pid. Returns once /__fake/ping answers over TLS
 # validated against OUTDIR/ca.crt, or fails after ~10 s.
 # Env: HALVOREN_FAKE_HOST (default 127.0.0.1), HALVOREN_FAKE_PORT (default
-# 443, which needs root).
+# 443, which needs root), HALVOREN_PROXY_PORT (default 3128: the CONNECT proxy
+# beside the server, on the same host).
 set -eu
 
 if [ $# -ne 1 ] || [ -z "$1" ]; then
@@ -16,6 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$(cd "$1" && pwd)
 host=${HALVOREN_FAKE_HOST:-127.0.0.1}
 port=${HALVOREN_FAKE_PORT:-443}
+proxy_port=${HALVOREN_PROXY_PORT:-3128}
 py=/usr/bin/python3
 [ -x "$py" ] || py=python3
 
@@ -32,7 +34,7 @@ done
 pidfile=$out/fake_server.pid
 logfile=$out/fake_server.log
 nohup "$py" "$here/fake_server.py" --cert "$out/server.crt" --key "$out/server.key" \
-    --host "$host" --port "$port" --pidfile "$pidfile" \
+    --host "$host" --port "$port" --proxy-port "$proxy_port" --pidfile "$pidfile" \
     >> "$logfile" 2>&1 < /dev/null &
 child=$!
 

@@ -32,6 +32,12 @@ extern "C" __attribute__((no_stack_protector)) void entry() {
     ExitProcess(0);
 }
 
+// What leaving the program must do before the window goes: closing it, or Windows ending the session.
+static void leave() {
+    stop_alert();
+    remote_disconnect(chat_ticket, csrf, account_token);
+}
+
 LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_ERASEBKGND:
@@ -56,10 +62,14 @@ LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC: return control_colours((HDC)wparam, (HWND)lparam);
         case WM_CLOSE:
-            stop_alert();
-            remote_disconnect(chat_ticket, csrf, account_token);
+            leave();
             break;
         case WM_DPICHANGED: change_dpi(HIWORD(wparam), (const RECT *)lparam); return 0;
+        // Shutting down or restarting: Windows ends the process after WM_ENDSESSION, with no WM_CLOSE.
+        case WM_QUERYENDSESSION: return TRUE;
+        case WM_ENDSESSION:
+            if (wparam) leave();
+            return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_TIMER: return route_timer(hwnd, wparam, lparam);
         case WM_COMMAND: return route_command(hwnd, wparam, lparam);

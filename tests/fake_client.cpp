@@ -95,3 +95,11 @@ int fake_tls(const char *cert, int ms) {
     int n = snprintf(json, sizeof json, "{\"cert\":\"%s\",\"ms\":%d}", cert, ms);
     return control(L"POST", L"/__fake/tls", json, n, nullptr, 0) >= 0;
 }
+
+int fake_proxy_log(char *out, int size) { return control(L"GET", L"/__fake/proxy", "", 0, out, size); }
+
+int fake_proxy(const char *mode) {
+    char json[64];
+    int n = snprintf(json, sizeof json, "{\"mode\":\"%s\"}", mode);
+    return control(L"POST", L"/__fake/proxy", json, n, nullptr, 0) >= 0;
+}

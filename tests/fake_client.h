@@ -23,3 +23,7 @@ int fake_script_json(const char *json);
 // New TLS handshakes get the named certificate ("good", "wrong_host", "self_signed", "expired"); the
 // control connection stays up. 1 when the server took it.
 int fake_tls(const char *cert, int ms = 20000);
+// What the CONNECT proxy beside the server was asked since the last reset ("CONNECT host:port\n" each);
+// the length, or -1. And whether it tunnels ("tunnel") or asks for credentials ("auth"); 1 when taken.
+int fake_proxy_log(char *out, int size);
+int fake_proxy(const char *mode);

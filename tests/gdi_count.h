@@ -110,6 +110,27 @@ FLASHWINFO last_flash;
     return other;
 }
 
+// Every SetThreadExecutionState the program makes, through its import slot from
+// record_execution_states() on: how many, and the latest flags (0: none yet).
+int execution_calls;
+EXECUTION_STATE execution_state;
+decltype(&SetThreadExecutionState) real_execution_state;
+[[maybe_unused]] EXECUTION_STATE WINAPI record_execution_state(EXECUTION_STATE flags) {
+    execution_calls++;
+    execution_state = flags;
+    return real_execution_state(flags);
+}
+[[maybe_unused]] void record_execution_states() {
+    if (!real_execution_state)
+        real_execution_state = (decltype(&SetThreadExecutionState))swap_import(
+            "kernel32.dll", "SetThreadExecutionState", (void *)record_execution_state);
+}
+// The screen and the computer kept awake, as while frames stream; or let go, as after.
+[[maybe_unused]] bool kept_awake() {
+    return execution_state == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+}
+[[maybe_unused]] bool let_go() { return execution_state == ES_CONTINUOUS; }
+
 // How many of the n bytes at p are not zero.
 [[maybe_unused]] int nonzero(const void *p, int n) {
     int left = 0;

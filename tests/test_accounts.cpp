@@ -2,6 +2,7 @@
 // confirmation, the secrets left behind, and credit purchase.
 #include "harness.h"
 #include "gdi_count.h"
+#include <winhttp.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -195,6 +196,102 @@ TEST_CASE("sign-in refusals and failures show their messages without a second at
         CHECK(logged == 0);
         CHECK(GetWindowTextLengthW(loginPass) == 7);
     }
+}
+
+namespace {
+
+// The status callback the program sets on its requests, passed on through a relay that notes what
+// WinHTTP told it; and, while `told` is set, a send that fails as Windows documents for a refused
+// certificate: the callback hears WINHTTP_CALLBACK_STATUS_SECURE_FAILURE with `told` as the reasons.
+WINHTTP_STATUS_CALLBACK program_callback;
+DWORD program_flags, heard, told;
+decltype(&WinHttpSetStatusCallback) real_set_callback;
+decltype(&WinHttpSendRequest) real_send;
+void CALLBACK relay(HINTERNET h, DWORD_PTR context, DWORD status, void *information, DWORD length) {
+    if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && information) heard |= *(DWORD *)information;
+    program_callback(h, context, status, information, length);
+}
+WINHTTP_STATUS_CALLBACK WINAPI record_callback(HINTERNET h, WINHTTP_STATUS_CALLBACK callback, DWORD flags,
+                                               DWORD_PTR reserved) {
+    program_callback = callback;
+    program_flags = flags;
+    return real_set_callback(h, callback ? relay : nullptr, flags, reserved);
+}
+BOOL WINAPI refused_send(HINTERNET r, LPCWSTR headers, DWORD n, LPVOID body, DWORD length, DWORD total,
+                         DWORD_PTR context) {
+    if (!told) return real_send(r, headers, n, body, length, total, context);
+    DWORD reasons = told;
+    if (program_callback && (program_flags & WINHTTP_CALLBACK_FLAG_SECURE_FAILURE))
+        program_callback(r, 0, WINHTTP_CALLBACK_STATUS_SECURE_FAILURE, &reasons, sizeof reasons);
+    SetLastError(ERROR_WINHTTP_SECURE_FAILURE);
+    return FALSE;
+}
+
+} // namespace
+
+TEST_CASE("a server certificate outside its dates asks for the computer's clock and nothing else does") {
+    fresh();
+    real_set_callback = (decltype(&WinHttpSetStatusCallback))swap_import("winhttp.dll", "WinHttpSetStatusCallback",
+                                                                         (void *)record_callback);
+    real_send = (decltype(&WinHttpSendRequest))swap_import("winhttp.dll", "WinHttpSendRequest", (void *)refused_send);
+    REQUIRE((real_set_callback && real_send));
+    const wchar_t clock[] = L"Não foi possível conectar com segurança. Confira a data e a hora do computador.";
+    const wchar_t usual[] = L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente.";
+    script("POST", login_path, 200, "{\"token\":\"t\"}");
+    script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"d\"}");
+    // The server's real certificate, not valid yet or expired: refused all the same, nothing reaches
+    // the server. Whether the clock is blamed rests on WinHTTP saying why (Wine 8 does not).
+    const char *certificates[] = {"not_yet_valid", "expired", "wrong_host", "self_signed"};
+    for (const char *certificate : certificates) {
+        for (int stage = 0; stage < 2; stage++) {
+            CAPTURE(certificate);
+            CAPTURE(stage);
+            fake_reset();
+            enter_stage(stage);
+            fill(L"ana@exemplo.com", L"segredo123");
+            REQUIRE(fake_tls(certificate));
+            heard = 0;
+            submit();
+            bool dates = (heard & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) != 0;
+            CHECK(box_says(dates ? clock : usual));
+            CHECK((fake_count() == 0 && !logged && account_stage == stage));
+            if (stage == 0) MESSAGE(certificate << ": WinHTTP told the reasons " << heard);
+        }
+    }
+    REQUIRE(fake_tls("good"));
+    // As Windows tells them: a date among the reasons asks for the clock; any other keeps the usual text.
+    struct {
+        DWORD reasons;
+        const wchar_t *message;
+    } cases[] = {
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, clock},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID | WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, clock},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, usual},
+        {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, usual},
+        {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, usual},
+    };
+    for (auto &c : cases) {
+        CAPTURE(c.reasons);
+        fake_reset();
+        enter_stage(0);
+        fill(L"ana@exemplo.com", L"segredo123");
+        told = c.reasons;
+        submit();
+        told = 0;
+        CHECK(box_says(c.message));
+        CHECK((fake_count() == 0 && !logged));
+    }
+    // The reason lasts only as long as its connection: a server that hangs up afterwards gets the
+    // usual text.
+    told = WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID;
+    CHECK(http_payload(L"/x", nullptr, 0, nullptr, poll_request, nullptr) == 0);
+    told = 0;
+    fake_reset();
+    script("POST", login_path, 200, "{}", -1, "application/json", 0, 0, 1);
+    enter_stage(0);
+    fill(L"ana@exemplo.com", L"segredo123");
+    submit();
+    CHECK(box_says(usual));
 }
 
 TEST_CASE("a token of 63 bytes signs in and a longer or unprintable one is refused and forgotten") {

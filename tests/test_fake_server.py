@@ -434,7 +434,7 @@ def test_start_and_stop_scripts(certs, tmp_path):
     out = str(tmp_path)
     for name in ("ca.crt", "server.crt", "server.key"):
         shutil.copy(os.path.join(certs, name), out)
-    env = dict(os.environ, HALVOREN_FAKE_PORT=str(_free_port()))
+    env = dict(os.environ, HALVOREN_FAKE_PORT=str(_free_port()), HALVOREN_PROXY_PORT=str(_free_port()))
     start = [os.path.join(SERVER_DIR, "start.sh"), out]
     stop = [os.path.join(SERVER_DIR, "stop.sh"), out]
     pidfile = os.path.join(out, "fake_server.pid")

@@ -233,3 +233,120 @@ TEST_CASE("the body is kept up to 524287 bytes and NUL bytes are stored as they 
     CHECK(memcmp(response, "ab\0cd", 6) == 0);
     CHECK(length(response) == 2);
 }
+
+namespace {
+
+// The proxy the customer set in Windows' settings, as Windows keeps it for the current user (the
+// binary connection settings WinHTTP reads, and the two values the browser settings mirror), held
+// for one test only: the previous values come back when it ends, however it ends.
+struct user_proxy_setting {
+    HKEY key = nullptr, connections = nullptr;
+    BYTE old_settings[1024];
+    DWORD old_size = sizeof old_settings, old_enable = 0, enable_size = sizeof old_enable;
+    wchar_t old_server[256];
+    DWORD server_size = sizeof old_server;
+    bool had_settings = false, had_enable = false, had_server = false;
+
+    explicit user_proxy_setting(const char *proxy) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCreateKeyExW(key, L"Connections", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &connections, nullptr);
+        REQUIRE((key && connections));
+        had_settings = !RegQueryValueExW(connections, L"DefaultConnectionSettings", nullptr, nullptr, old_settings,
+                                         &old_size);
+        had_enable = !RegQueryValueExW(key, L"ProxyEnable", nullptr, nullptr, (BYTE *)&old_enable, &enable_size);
+        had_server = !RegQueryValueExW(key, L"ProxyServer", nullptr, nullptr, (BYTE *)old_server, &server_size);
+        // Version, change counter, flags (direct | named proxy), then the proxy, the bypass list and the
+        // script address, each as a length and its bytes, and the zeros Windows leaves after them.
+        BYTE blob[128] = {};
+        DWORD n = (DWORD)strlen(proxy), head[4] = {0x46, 1, 3, n};
+        memcpy(blob, head, sizeof head);
+        memcpy(blob + sizeof head, proxy, n);
+        DWORD size = (DWORD)sizeof head + n + 8 + 32;
+        RegSetValueExW(connections, L"DefaultConnectionSettings", 0, REG_BINARY, blob, size);
+        DWORD on = 1;
+        RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (BYTE *)&on, sizeof on);
+        wchar_t wide[64];
+        swprintf(wide, 64, L"%hs", proxy);
+        RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (BYTE *)wide, (DWORD)(wcslen(wide) + 1) * 2);
+    }
+    ~user_proxy_setting() {
+        if (had_settings)
+            RegSetValueExW(connections, L"DefaultConnectionSettings", 0, REG_BINARY, old_settings, old_size);
+        else
+            RegDeleteValueW(connections, L"DefaultConnectionSettings");
+        if (had_enable)
+            RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, (BYTE *)&old_enable, sizeof old_enable);
+        else
+            RegDeleteValueW(key, L"ProxyEnable");
+        if (had_server)
+            RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, (BYTE *)old_server, server_size);
+        else
+            RegDeleteValueW(key, L"ProxyServer");
+        RegCloseKey(connections);
+        RegCloseKey(key);
+    }
+};
+
+// A sign-in, the queue poll it starts, a chat message and the presence poll, as the server logs them.
+char attendance_log[20000];
+void attendance() {
+    sign_in("{\"id\":5,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":1}");
+    script("POST", "/suporte/api/chat/cliente", 201, "{}");
+    CHECK(http(L"/suporte/api/chat/cliente", "csrf=tok-1&chamado=5&mensagem=oi", account_token) == 201);
+    CHECK(http_payload(L"/suporte/avulso/api/presenca", nullptr, 0, nullptr, poll_request, account_token) == 200);
+    snprintf(attendance_log, sizeof attendance_log, "%s", request_log());
+}
+
+// Drops every connection the program holds open, so the next request connects anew.
+void reconnect() {
+    REQUIRE(fake_tls("good"));
+}
+
+} // namespace
+
+TEST_CASE("requests go through the customer's own proxy, and a proxy wanting credentials is no answer") {
+    ensure_started();
+    char direct[20000], proxy_log[1000];
+    // With no proxy set the requests go straight to the server.
+    attendance();
+    snprintf(direct, sizeof direct, "%s", attendance_log);
+    REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) >= 0);
+    CHECK(proxy_log[0] == 0);
+    account_token[0] = csrf[0] = 0;
+    logged = 0;
+    user_proxy_setting setting("127.0.0.1:3128");
+    close_transport();
+    open_transport(L"localhost");
+    reconnect();
+    // Through the proxy the server sees the very same requests.
+    attendance();
+    CHECK(strcmp(attendance_log, direct) == 0);
+    REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) > 0);
+    CHECK(strncmp(proxy_log, "CONNECT localhost:443\n", 22) == 0);
+    // A proxy that asks for credentials: nothing reaches the server, and sign-in says it could not connect.
+    account_token[0] = csrf[0] = 0;
+    logged = 0;
+    reconnect();
+    fake_reset();
+    REQUIRE(fake_proxy("auth"));
+    CHECK(http_payload(L"/suporte/avulso/api/presenca", nullptr, 0, nullptr, poll_request, account_token) == 0);
+    CHECK(response[0] == 0);
+    enter_stage(0);
+    fill(L"ana@exemplo.com", L"segredo1");
+    submit();
+    CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
+    CHECK((fake_count() == 0 && !logged));
+    REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) > 0);
+    CHECK(strncmp(proxy_log, "CONNECT localhost:443\n", 22) == 0);
+    // Windows hands the proxy's 407 to the program as the answer's status (Wine fails the send
+    // instead): it is no answer from the server either, whoever sends it.
+    REQUIRE(fake_proxy("tunnel"));
+    script("GET", "/suporte/avulso/api/presenca", 407, "{\"online\":1}");
+    script("POST", "/suporte/avulso/api/conta/login", 407, "{\"token\":\"t\"}");
+    CHECK(http_payload(L"/suporte/avulso/api/presenca", nullptr, 0, nullptr, poll_request, account_token) == 0);
+    CHECK(response[0] == 0);
+    submit();
+    CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
+    CHECK(!logged);
+}

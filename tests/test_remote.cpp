@@ -24,6 +24,28 @@ void accepted(const char *commands = "") {
     script("POST", frame_path, 200, commands, -1, nullptr);
 }
 
+// Request "p-1" accepted and approved, and the status line confirming it: the next tick speeds the
+// channel up as the program does when frames start, and the one after sends a frame (or, with
+// `frame` false, only tries to).
+int failing_capture;
+decltype(&CreateDIBSection) real_dib_section;
+HBITMAP WINAPI dib_section(HDC dc, const BITMAPINFO *bi, UINT usage, void **bits, HANDLE section, DWORD offset) {
+    if (failing_capture) return nullptr;
+    return real_dib_section(dc, bi, usage, bits, section, offset);
+}
+void streaming(bool frame = true) {
+    if (!real_dib_section)
+        real_dib_section = (decltype(&CreateDIBSection))swap_import("gdi32.dll", "CreateDIBSection", (void *)dib_section);
+    remote_reset();
+    strcpy(offered, "p-1");
+    strcpy(approved, "p-1");
+    status_line("HALVOREN-REMOTE/1 ACEITO p-1");
+    script("POST", frame_path, 200, "", -1, nullptr);
+    tick(remote_timer);
+    REQUIRE(fast_remote_timer == 1);
+    tick(remote_timer);
+    if (frame) REQUIRE(capture_dc);
+}
 
 // Timer 3 is only recorded, never armed: the tests tick it by hand.
 decltype(&SetTimer) real_set_timer;
@@ -576,7 +598,44 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     switch_session(43);
     CHECK((!capture_dc && !approved[0] && !remote_id[0]));
     switch_session(42);
-    // Closing the program during a pending request says "desconectar", never "recusar".
+    // While frames stream Windows keeps the screen on and the computer awake, and every way the
+    // stream ends lets it sleep again, once per stream.
+    record_execution_states();
+    const char *ways[] = {"the button", "the status line", "the capture", "the session view", "Windows ending"};
+    for (const char *way : ways) {
+        CAPTURE(way);
+        int calls = execution_calls;
+        // A capture that cannot be set up ends the session at its first frame.
+        failing_capture = way == ways[2];
+        streaming(!failing_capture);
+        failing_capture = 0;
+        if (way != ways[2]) CHECK(kept_awake());
+        if (way == ways[0]) command(disconnect_button_id);
+        if (way == ways[1]) {
+            script("POST", frame_path, 404, "", -1, nullptr);
+            status_line("HALVOREN-REMOTE/1 ENCERRADO p-1");
+            tick(remote_timer);
+        }
+        if (way == ways[3]) {
+            switch_session(43);
+            switch_session(42);
+        }
+        if (way == ways[4]) {
+            // A shutdown may still be cancelled by another program: asking changes nothing.
+            before = fake_count();
+            CHECK(SendMessageW(window, WM_QUERYENDSESSION, 0, 0) == TRUE);
+            SendMessageW(window, WM_ENDSESSION, FALSE, 0);
+            CHECK((fake_count() == before && kept_awake() && capture_dc));
+            SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+            CHECK((fake_count() == before + 1 && IsWindow(window)));
+            CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-1") == 0);
+        }
+        CHECK((execution_calls == calls + 2 && let_go() && !fast_remote_timer && !capture_dc));
+    }
+    // Closing the program during a pending request says "desconectar", never "recusar"; the stream
+    // before it no longer keeps Windows awake.
+    streaming();
+    script("POST", frame_path, 404, "", -1, nullptr);
     status_line("HALVOREN-REMOTE/1 PENDENTE p-5\nBia");
     tick(remote_timer);
     HWND dialog = consent_window;
@@ -585,6 +644,7 @@ TEST_CASE("ending a remote session frees everything and tells the server once") 
     CHECK(fake_count() == before + 1);
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=desconectar&pedido=p-5") == 0);
     CHECK((dialog && !IsWindow(dialog) && !consent_window));
+    CHECK(let_go());
 }
 
 TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-time label") {

@@ -434,6 +434,16 @@ TEST_CASE("the calling sound rings once per ticket id, from memory, and stops wh
     CHECK(audible == 0);
     ring_account_ticket(305);
     REQUIRE(audible == 1);
+    // Windows shutting down: asking, or a shutdown called off, leaves the sound on; the end itself
+    // stops it, and the window stays for Windows to end.
+    before = play_count;
+    CHECK(SendMessageW(window, WM_QUERYENDSESSION, 0, 0) == TRUE);
+    SendMessageW(window, WM_ENDSESSION, FALSE, 0);
+    CHECK((play_count == before && audible == 1));
+    SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+    CHECK((play_count == before + 1 && plays[before].sound == nullptr && audible == 0 && IsWindow(window)));
+    ring_account_ticket(306);
+    REQUIRE(audible == 1);
     before = play_count;
     SendMessageW(window, WM_CLOSE, 0, 0);
     CHECK(play_count == before + 1);

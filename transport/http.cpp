@@ -8,6 +8,9 @@ void *connection;
 // Held only here: requests use the connection made from it.
 static HINTERNET session;
 
+// Why the latest request's secure connection failed, as WinHTTP told the status callback (0: it did not).
+static DWORD secure_failure;
+
 struct request_policy {
     int resolve, connect, send, receive;
 };
@@ -51,9 +54,80 @@ static int read_body(HINTERNET request) {
     return whole;
 }
 
+// Copies WinHTTP's text (null: none) into a buffer of 512 units, empty when it does not fit, and lets
+// go of WinHTTP's copy.
+static void take_text(wchar_t *dst, wchar_t *src) {
+    dst[0] = 0;
+    if (!src) return;
+    int n = 0;
+    while (src[n] && n < 511) n++;
+    if (!src[n]) {
+        for (int i = 0; i <= n; i++) dst[i] = src[i];
+    }
+    GlobalFree(src);
+}
+
+static HINTERNET open_session(DWORD access, const wchar_t *proxy, const wchar_t *bypass) {
+    return WinHttpOpen(L"Halvoren Zivavoz Windows", access, proxy && proxy[0] ? proxy : WINHTTP_NO_PROXY_NAME,
+                       bypass && bypass[0] ? bypass : WINHTTP_NO_PROXY_BYPASS, 0);
+}
+
+// What the customer's proxy script or automatic detection names for the server, into proxy and bypass
+// (empty for a direct connection); left as they were when neither answers.
+static void run_proxy_script(const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG &user, const wchar_t *host, wchar_t *proxy,
+                             wchar_t *bypass) {
+    wchar_t url[300] = L"https://";
+    int n = 8;
+    for (const wchar_t *h = host; *h && n < 290; h++) url[n++] = *h;
+    url[n++] = L'/';
+    url[n] = 0;
+    WINHTTP_AUTOPROXY_OPTIONS options = {};
+    options.dwFlags = (user.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
+                      (user.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0);
+    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    options.lpszAutoConfigUrl = user.lpszAutoConfigUrl;
+    // A script behind the company's sign-in is fetched with the customer's own logon.
+    options.fAutoLogonIfChallenged = TRUE;
+    WINHTTP_PROXY_INFO found = {};
+    if (!WinHttpGetProxyForUrl(session, url, &options, &found)) return;
+    take_text(proxy, found.lpszProxy);
+    take_text(bypass, found.lpszProxyBypass);
+    if (found.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY) proxy[0] = bypass[0] = 0;
+}
+
+// The session goes the way the customer's browser goes: through the proxy of their own settings
+// (Settings > Proxy: a fixed proxy, a script or automatic detection), direct where there is none.
+// The machine-wide WinHTTP setting alone would miss an office's proxy.
+static void open_session_as_the_browser(const wchar_t *host) {
+    wchar_t proxy[512], bypass[512];
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user = {};
+    int known = WinHttpGetIEProxyConfigForCurrentUser(&user);
+    take_text(proxy, known ? user.lpszProxy : nullptr);
+    take_text(bypass, known ? user.lpszProxyBypass : nullptr);
+    int scripted = known && (user.fAutoDetect || user.lpszAutoConfigUrl);
+    if (!scripted && proxy[0]) {
+        // A fixed proxy is taken as it is, on every version. (Wine accepts the automatic access type
+        // below but goes direct with it.)
+        session = open_session(WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy, bypass);
+    } else {
+        // Windows 8.1 and later run the script or the detection themselves, with failover and proxy
+        // sign-in; older versions refuse the access type: the script is run here, once, for the server.
+        session = open_session(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, nullptr, nullptr);
+        if (!session) {
+            session = open_session(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr, nullptr);
+            // With no answer from the script the fixed proxy, if one is set too, still holds.
+            if (session && scripted) run_proxy_script(user, host, proxy, bypass);
+            if (session && proxy[0]) {
+                WinHttpCloseHandle(session);
+                session = open_session(WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy, bypass);
+            }
+        }
+    }
+    if (user.lpszAutoConfigUrl) GlobalFree(user.lpszAutoConfigUrl);
+}
+
 void open_transport(const wchar_t *host) {
-    session = WinHttpOpen(L"Halvoren Zivavoz Windows", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0);
+    open_session_as_the_browser(host);
     if (!session) return;
     WinHttpSetTimeouts(session, 3500, 3500, 4500, 4500);
     // The wait for an answer's headers has a limit of its own, unbounded by the call above under Wine.
@@ -69,8 +143,17 @@ void close_transport() {
     session = nullptr;
 }
 
+// Called inside the send, on this thread, when the secure connection failed; says why.
+static void CALLBACK note_secure_failure(HINTERNET, DWORD_PTR, DWORD status, void *information, DWORD length) {
+    if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && information && length >= sizeof(DWORD))
+        secure_failure = *(DWORD *)information;
+}
+
+int certificate_out_of_date() { return (secure_failure & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) != 0; }
+
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
                  int request_class, const char *token) {
+    secure_failure = 0;
     if (!connection) return 0;
     HINTERNET request = WinHttpOpenRequest(connection, body ? L"POST" : L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
@@ -78,6 +161,8 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
     forget_answer();
     DWORD status = 0;
     if (!request) return 0;
+    // Only told, never acted on: validation stays as strict as the platform makes it.
+    WinHttpSetStatusCallback(request, note_secure_failure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
 
     wchar_t combined[512];
     combined[0] = 0;
@@ -126,7 +211,8 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
     int whole = read_body(request);
     WinHttpCloseHandle(request);
-    if (whole) return (int)status;
+    // A proxy that wants credentials answered, not the server: no answer, for every caller.
+    if (whole && status != HTTP_STATUS_PROXY_AUTH_REQ) return (int)status;
     // A read that failed or ended early is no answer, for every caller.
     forget_answer();
     return 0;

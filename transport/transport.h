@@ -24,6 +24,9 @@ void close_transport();
 // carries it as its bearer.
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
                  int request_class, const char *token);
+// 1 when the latest request found no secure connection because the server's certificate was outside
+// its dates, as it is to a computer whose clock is wrong.
+int certificate_out_of_date();
 // A form POST, or a plain GET without one.
 int http(const wchar_t *path, const char *form, const char *token);
 // A JSON POST.
