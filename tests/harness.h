@@ -460,6 +460,16 @@ __attribute__((noinline)) inline int stray_copies(const char *secret) {
     return found;
 }
 
+// A borderless top-most window of its own class, painted by `proc`, shown at once.
+inline HWND topmost_window(const wchar_t *name, WNDPROC proc, int x, int y, int w, int h) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+    return CreateWindowExW(WS_EX_TOPMOST, name, L"", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr, nullptr,
+                           nullptr);
+}
+
 // Small text of several colours and one-pixel lines on white over the whole of (0, 0, w, h): the
 // picture on which a downscaled frame shows whether text stays readable.
 inline void draw_small_text(HDC dc, int w, int h) {

@@ -135,13 +135,8 @@ LRESULT CALLBACK board_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return 1;
 }
 void show_board() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = board_proc;
-    wc.lpszClassName = L"remote_board";
-    RegisterClassW(&wc);
-    board = CreateWindowExW(WS_EX_TOPMOST, L"remote_board", L"", WS_POPUP | WS_VISIBLE, 0, 0,
-                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr,
-                            nullptr);
+    board = topmost_window(L"remote_board", board_proc, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                           GetSystemMetrics(SM_CYSCREEN));
     // Around grid cell (40, 30), whatever the screen's size.
     board_edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) / 8 - 20,
                                  GetSystemMetrics(SM_CYSCREEN) / 6 - 20, 200, 60, board, nullptr, nullptr, nullptr);
@@ -168,14 +163,9 @@ LRESULT CALLBACK marker_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return 1;
 }
 void show_marker() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = marker_proc;
-    wc.lpszClassName = L"remote_marker";
-    RegisterClassW(&wc);
     int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     // It reaches past the screen's edges: a stretched window's own edge pixels are blended.
-    marker = CreateWindowExW(WS_EX_TOPMOST, L"remote_marker", L"", WS_POPUP | WS_VISIBLE, w - w / 8, h - h / 8,
-                             w / 8 + 20, h / 8 + 20, nullptr, nullptr, nullptr, nullptr);
+    marker = topmost_window(L"remote_marker", marker_proc, w - w / 8, h - h / 8, w / 8 + 20, h / 8 + 20);
     marker_clicks = 0;
     flush_events();
 }

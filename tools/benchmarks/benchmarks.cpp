@@ -78,13 +78,8 @@ TEST_CASE("frame step") {
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
     remote_reset();
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = text_board;
-    wc.lpszClassName = L"text_board";
-    RegisterClassW(&wc);
-    HWND board = CreateWindowExW(WS_EX_TOPMOST, L"text_board", L"", WS_POPUP | WS_VISIBLE, 0, 0,
-                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND board = topmost_window(L"text_board", text_board, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN));
     flush_events();
     // An accepted session whose frames are answered with one harmless command.
     strcpy(remote_id, "p-1");
