@@ -68,7 +68,9 @@ static void create_controls() {
     hide(status_badge);
     chat_title = control(L"STATIC", L"", WS_CLIPSIBLINGS, 24, 134, 503, 20, 0);
     hide(chat_title);
-    chat_history = control(L"LISTBOX", L"", WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+    // The rows keep their text for screen readers; painting reads the row the item data points at.
+    chat_history = control(L"LISTBOX", L"",
+                           WS_VSCROLL | LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
                            24, 154, 503, 142, chat_history_id);
     hide(chat_history);
     chat_input = control(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 33, 309, 381, 25, 0);

@@ -68,8 +68,8 @@ int wmain(int argc, wchar_t **argv) {
             wchar_t title[256];
             same += IsWindowVisible(t) && GetWindowTextW(t, title, 256) && wcscmp(title, argv[2]) == 0;
         }
-        printf("%s %s %d\n", IsIconic(w) ? "iconic" : "normal", GetForegroundWindow() == w ? "foreground" : "background",
-               same);
+        printf("%s %s %d\n", IsIconic(w) ? "iconic" : "normal",
+               GetForegroundWindow() == w ? "foreground" : "background", same);
         return 0;
     }
     if (wcscmp(argv[1], L"texts") == 0) {

@@ -213,7 +213,8 @@ bool heard_as(const wchar_t *want) {
     int n = (int)SendMessageW(chat_history, LB_GETCOUNT, 0, 0);
     for (int i = 0; i < n; i++) {
         wchar_t row[200] = L"(none)";
-        if (SendMessageW(chat_history, LB_GETTEXTLEN, i, 0) < 200) SendMessageW(chat_history, LB_GETTEXT, i, (LPARAM)row);
+        if (SendMessageW(chat_history, LB_GETTEXTLEN, i, 0) < 200)
+            SendMessageW(chat_history, LB_GETTEXT, i, (LPARAM)row);
         wcscat(heard, row);
         wcscat(heard, L"\n");
     }

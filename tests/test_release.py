@@ -159,7 +159,8 @@ def test_the_program_file_names_itself_and_keeps_its_security_flags(fake):
     data = open(os.path.join(os.environ["HALVOREN_BUILD"], "suporte.exe"), "rb").read()
     flags, at_rva, resources = pe_parts(data)
     # High-entropy ASLR, relocatable, DEP, and aware of terminal servers.
-    for bit, name in ((0x20, "high entropy"), (0x40, "dynamic base"), (0x100, "DEP"), (0x8000, "terminal server aware")):
+    for bit, name in ((0x20, "high entropy"), (0x40, "dynamic base"), (0x100, "DEP"),
+                      (0x8000, "terminal server aware")):
         assert flags & bit, name
     # RT_VERSION 16, id 1, Portuguese (Brazil).
     blob = resource(data, at_rva, resources, (16, 1, 0x0416))
