@@ -384,7 +384,7 @@ def test_resource_script_compiles_to_icon_and_manifest():
         with open(out, "rb") as f:
             res = coff_resources(f.read())
     en_us = 0x0409
-    expected = [(3, i, en_us) for i in range(1, 9)] + [(14, 101, en_us), (24, 1, en_us)]
+    expected = [(3, i, en_us) for i in range(1, 9)] + [(14, 101, en_us), (16, 1, 0x0416), (24, 1, en_us)]
     assert sorted(res) == sorted(expected)
 
 

@@ -19,4 +19,7 @@ BOOL WINAPI WinHttpSendRequest(void *, const wchar_t *, DWORD, void *, DWORD, DW
 BOOL WINAPI WinHttpReceiveResponse(void *, void *) { return FALSE; }
 BOOL WINAPI WinHttpQueryHeaders(void *, DWORD, const wchar_t *, void *, DWORD *, DWORD *) { return FALSE; }
 BOOL WINAPI WinHttpReadData(void *, void *, DWORD, DWORD *) { return FALSE; }
+BOOL WINAPI WinHttpGetIEProxyConfigForCurrentUser(void *) { return FALSE; }
+BOOL WINAPI WinHttpGetProxyForUrl(void *, const wchar_t *, void *, void *) { return FALSE; }
+void *WINAPI WinHttpSetStatusCallback(void *, void *, DWORD, DWORD_PTR) { return nullptr; }
 }
