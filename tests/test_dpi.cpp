@@ -159,7 +159,11 @@ void chat_rows_from(const wchar_t *text) {
     SendMessageW(chat_history, LB_RESETCONTENT, 0, 0);
     lstrcpyW(chat_text, text);
     int rows = chat_split(chat_text);
-    for (int i = 0; i < rows; i++) SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)&chat_rows[i]);
+    for (int i = 0; i < rows; i++) {
+        // The list keeps each row's text for screen readers; the drawing finds the row in the item data.
+        LRESULT at = SendMessageW(chat_history, LB_ADDSTRING, 0, (LPARAM)chat_rows[i].text);
+        SendMessageW(chat_history, LB_SETITEMDATA, (WPARAM)at, (LPARAM)&chat_rows[i]);
+    }
     SendMessageW(chat_history, LB_SETTOPINDEX, (WPARAM)(rows - 1), 0);
 }
 
