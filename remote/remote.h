@@ -23,6 +23,8 @@ extern HDC capture_dc;
 extern HBITMAP capture_bitmap, capture_old;
 extern void *capture_pixels;
 extern int capture_width, capture_height;
+// Screen rows per BitBlt once the session's first frames chose (the whole height or a band); 0 before.
+extern int capture_rows;
 extern unsigned short frame_pixels[640 * 360];
 
 enum { frame_bytes = 640 * 360 * 2, fast_period = 350, slow_period = 700 };

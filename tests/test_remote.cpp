@@ -72,6 +72,16 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
     return n < (UINT)taken ? n : taken;
 }
 
+// A performance counter that advances by read_spans[0] over the first two readings and by
+// read_spans[1] over the next two: the span of the session's first screen read and of its second.
+long long read_spans[2], counter_ticks;
+int counter_calls;
+BOOL WINAPI read_counter(LARGE_INTEGER *t) {
+    counter_ticks += read_spans[counter_calls++ / 2 % 2];
+    t->QuadPart = counter_ticks;
+    return TRUE;
+}
+
 void begin() {
     signed_in();
     if (!real_set_timer) real_set_timer = (decltype(&SetTimer))swap_import("user32.dll", "SetTimer", (void *)record_timer);
@@ -356,14 +366,38 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     // The headers held the anti-forgery value and the token: no copy of them is left behind.
     CHECK(stray_copies("X-CSRF-Token: c$1") == 0);
     CHECK(stray_copies("Bearer tok") == 0);
-    // The capture objects are kept for the next frame; a refused upload lets the status poll end it.
+    // The capture objects are kept for the next frame. The first frame read the screen at once, the
+    // second reads it in bands and the third the way that was faster: the same picture each time,
+    // though the copy is blanked before each read.
+    static unsigned short first[640 * 360];
+    memcpy(first, frame, sizeof first);
     HDC dc = capture_dc;
-    tick(remote_timer);
-    CHECK((capture_dc == dc && fake_count() == 2));
+    for (int i = 0; i < 2; i++) {
+        memset(capture_pixels, 0xFF, (size_t)capture_width * capture_height * 4);
+        tick(remote_timer);
+        CHECK(memcmp(sent_body(), first, sizeof first) == 0);
+    }
+    CHECK((capture_dc == dc && fake_count() == 3 && capture_rows > 0));
+    // The faster of the two reads stays, as the performance counter measured them, until the screen's
+    // copy is made again.
+    auto counter = (decltype(&QueryPerformanceCounter))swap_import("kernel32.dll", "QueryPerformanceCounter",
+                                                                    (void *)read_counter);
+    for (int bands_faster = 0; bands_faster < 2; bands_faster++) {
+        drop_capture();
+        counter_calls = 0;
+        read_spans[0] = bands_faster ? 900 : 10, read_spans[1] = bands_faster ? 10 : 900;
+        for (int i = 0; i < 3; i++) tick(remote_timer);
+        CHECK(counter_calls == 4);
+        CHECK((bands_faster ? capture_rows < capture_height : capture_rows == capture_height));
+        CHECK(memcmp(sent_body(), first, sizeof first) == 0);
+    }
+    swap_import("kernel32.dll", "QueryPerformanceCounter", (void *)counter);
+    // A refused upload lets the status poll end it.
+    dc = capture_dc;
     script("POST", path, 410, "", -1, nullptr);
     status_line("HALVOREN-REMOTE/1 ENCERRADO q&1");
     tick(remote_timer);
-    CHECK((fake_count() == 4 && !capture_dc && !remote_state[0] && GetObjectType(dc) == 0));
+    CHECK((fake_count() == 11 && !capture_dc && !remote_state[0] && GetObjectType(dc) == 0));
 }
 
 TEST_CASE("dpi: the frame shows the whole physical screen and clicks land where it shows") {
