@@ -443,6 +443,22 @@ inline int scan_for(const unsigned char *from, const unsigned char *to, const ch
     return found;
 }
 
+// The committed part of this thread's stack below the caller's frame: what deeper calls used. Its lowest
+// committed page is in the thread's information block (NT_TIB's StackLimit, at gs:0x10 on x64).
+inline unsigned char *stack_floor() {
+    unsigned char *limit;
+    __asm__("mov %%gs:0x10, %0" : "=r"(limit));
+    return limit;
+}
+
+// Zeroes that part, so that a scan afterwards sees only what later calls left there. A leaf: no call
+// of its own may use the stretch it clears.
+__attribute__((noinline)) inline void clear_stack_below() {
+    unsigned char *top;
+    __asm__ volatile("mov %%rsp, %0" : "=r"(top));
+    for (volatile unsigned char *p = stack_floor(); p < (volatile unsigned char *)top; p++) *p = 0;
+}
+
 __attribute__((noinline)) inline int stray_copies(const char *secret) {
     int found = 0;
     const unsigned char *image = (const unsigned char *)GetModuleHandleW(nullptr);
@@ -452,11 +468,9 @@ __attribute__((noinline)) inline int stray_copies(const char *secret) {
         if (section->Characteristics & IMAGE_SCN_MEM_WRITE)
             found += scan_for(image + section->VirtualAddress,
                               image + section->VirtualAddress + section->Misc.VirtualSize, secret);
-    // What earlier, deeper calls left on the stack: its committed pages below this frame.
+    // What earlier, deeper calls left on the stack: all of its committed pages below this frame.
     volatile unsigned char here = 0;
-    MEMORY_BASIC_INFORMATION stack;
-    VirtualQuery((const void *)&here, &stack, sizeof stack);
-    found += scan_for((const unsigned char *)stack.BaseAddress, (const unsigned char *)&here, secret);
+    found += scan_for(stack_floor(), (const unsigned char *)&here, secret);
     return found;
 }
 

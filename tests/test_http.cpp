@@ -1,6 +1,8 @@
 // The request layer against the fake server, through Wine's real WinHTTP and TLS validation.
 #include "harness.h"
 #include "gdi_count.h"
+#include "../chat/chat.h"
+#include "../remote/remote.h"
 #include <winhttp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -349,4 +351,208 @@ TEST_CASE("requests go through the customer's own proxy, and a proxy wanting cre
     submit();
     CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
     CHECK(!logged);
+}
+
+namespace {
+
+// Secrets unlike any other text the tests send, made of characters a form leaves as they are: the
+// token, an anti-forgery value apart from it (so each is seen on its own), the password and the code.
+const char the_token[] = "tok-Qv7x2Lm", the_csrf[] = "csrf-Wk8y4Pz", the_password[] = "senha-Pm3z9Rt",
+           the_code[] = "cod-Hn5t8Jd";
+const char remote_poll[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42";
+
+// The redirect policy refused, through WinHttpSetOption's import slot, while failing_policy is set.
+int failing_policy;
+decltype(&WinHttpSetOption) real_set_option;
+BOOL WINAPI policy_refused(HINTERNET h, DWORD option, void *value, DWORD n) {
+    if (failing_policy && option == WINHTTP_OPTION_REDIRECT_POLICY) return FALSE;
+    return real_set_option(h, option, value, n);
+}
+
+void signed_out(int stage) {
+    logged = 0;
+    account_token[0] = csrf[0] = 0;
+    enter_stage(stage);
+}
+
+// Signed in with the test's own token and anti-forgery value, in the session view of ticket 42.
+void in_session() {
+    logged = 1;
+    strcpy(account_token, the_token);
+    strcpy(csrf, the_csrf);
+    chat_ticket = 42;
+    chat_live = 1;
+    account_waiting = 0;
+    account_balance = 3;
+}
+
+void sign_in_with(const char *answer) {
+    signed_out(0);
+    script("POST", "/suporte/avulso/api/conta/login", 200, answer);
+    script("GET", "/suporte/avulso/api/conta/atendimento", 200, "{\"id\":0,\"saldo\":1}");
+    wchar_t typed[32];
+    convert(the_password, typed, 32);
+    fill(L"ana@exemplo.com", typed);
+}
+
+// Each kind of request as its feature sends it (GET and POST, with and without a token, a form, JSON
+// or a frame), prepared first, then run: the account form's through the command, the others as
+// routing calls them.
+struct request_path {
+    const char *name;
+    void (*prepare)();
+    void (*run)();
+    bool sends = true;  // whether the request reaches the server
+};
+
+const request_path request_paths[] = {
+    {"sign-in", [] { sign_in_with("{\"token\":\"tok-Qv7x2Lm\"}"); }, [] { command(1); }},
+    // Refused tokens: with a space, too long, unterminated.
+    {"sign-in whose token is refused", [] { sign_in_with("{\"token\":\"tok-Qv7x2Lm x\"}"); },
+     [] { submit(); }},
+    {"sign-in whose token is too long",
+     [] { sign_in_with("{\"token\":\"tok-Qv7x2Lm-0123456789012345678901234567890123456789012345678901234\"}"); },
+     [] { submit(); }},
+    {"sign-in whose token is cut", [] { sign_in_with("{\"token\":\"tok-Qv7x2Lm"); }, [] { submit(); }},
+    {"sign-in repeated after 503",
+     [] {
+         sign_in_with("{\"token\":\"tok-Qv7x2Lm\"}");
+         script("POST", "/suporte/avulso/api/conta/login", 503, "{\"token\":\"tok-Qv7x2Lm\"}", -1,
+                "application/json", 1);
+     },
+     [] { command(1); }},
+    {"registration",
+     [] {
+         signed_out(1);
+         script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"ch-9\"}");
+         wchar_t typed[32];
+         convert(the_password, typed, 32);
+         fill(L"ana@exemplo.com", typed);
+     },
+     [] { command(1); }},
+    {"code confirmation",
+     [] {
+         signed_out(0);
+         strcpy(account_challenge, "ch-9");
+         enter_stage(2);
+         script("POST", "/suporte/avulso/api/conta/cadastro/confirmar", 200, "{}");
+         wchar_t typed[32];
+         convert(the_code, typed, 32);
+         fill(L"", typed);
+     },
+     [] { submit(); }},
+    {"queue poll", [] { in_session(); }, [] { account_queue_refresh(account_token); }},
+    {"presence", [] { in_session(); }, [] { refresh_support_presence(account_token); }},
+    {"support request",
+     [] {
+         in_session();
+         chat_ticket = 0;
+         script("POST", "/suporte/avulso/api/conta/atendimento", 201, "{\"id\":7}");
+     },
+     [] { account_queue_action(account_token); }},
+    {"cancellation",
+     [] {
+         in_session();
+         account_waiting = 1;
+         script("POST", "/suporte/avulso/api/conta/atendimento/cancelar", 200, "{}");
+     },
+     [] { account_queue_action(account_token); }},
+    {"credit purchase",
+     [] {
+         in_session();
+         script("POST", "/suporte/avulso/api/conta/pagamentos", 201, "{\"link\":\"https://outro.example/x\"}");
+     },
+     [] {
+         answer_box(IDOK);
+         start_sandbox_checkout(1, account_token);
+     }},
+    {"closing the ticket",
+     [] {
+         in_session();
+         script("POST", "/suporte/api/finalizar/cliente", 200, "{}");
+     },
+     [] { disconnect_ticket(42, csrf, account_token); }},
+    {"chat poll",
+     [] {
+         in_session();
+         script("GET", "/suporte/api/chat/cliente?formato=texto", 200, "HALVOREN-CHAT/1 42\nTécnico: Olá\n");
+     },
+     [] { chat_poll(42, account_token); }},
+    {"chat message",
+     [] {
+         in_session();
+         script("POST", "/suporte/api/chat/cliente", 201, "{}");
+         SetWindowTextW(chat_input, L"oi");
+     },
+     [] { chat_submit(42, csrf, account_token); }},
+    {"remote status poll",
+     [] {
+         in_session();
+         remote_reset();
+         script("GET", remote_poll, 200, "HALVOREN-REMOTE/1 PENDENTE p-1\nBia");
+     },
+     [] { remote_tick(42, csrf, account_token); }},
+    // The dialog the poll opened.
+    {"remote answer",
+     [] {
+         in_session();
+         script("POST", remote_poll, 200, "OK");
+         script("GET", remote_poll, 200, "HALVOREN-REMOTE/1 ACEITO p-1\nBia");
+         REQUIRE(consent_window);
+     },
+     [] { SendMessageW(consent_window, WM_COMMAND, 1, 0); }},
+    {"frame upload",
+     [] {
+         in_session();
+         REQUIRE(strcmp(approved, "p-1") == 0);
+         strcpy(remote_state, "ACEITO");
+         script("POST", "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1", 200, "");
+     },
+     [] { remote_tick(42, csrf, account_token); }},
+    {"ending the remote session", [] { in_session(); }, [] { remote_disconnect(42, csrf, account_token); }},
+    {"a request the server drops",
+     [] {
+         in_session();
+         script("GET", "/suporte/avulso/api/presenca", 200, "", -1, nullptr, 0, 0, 1);
+     },
+     [] { refresh_support_presence(account_token); }},
+    {"a request whose redirect policy cannot be set",
+     [] {
+         in_session();
+         if (!real_set_option)
+             real_set_option =
+                 (decltype(&WinHttpSetOption))swap_import("winhttp.dll", "WinHttpSetOption", (void *)policy_refused);
+         failing_policy = 1;
+     },
+     [] { refresh_support_presence(account_token); }, false},
+};
+
+} // namespace
+
+TEST_CASE("no request path leaves the token, the anti-forgery value or the password behind") {
+    ensure_started();
+    fake_reset();
+    KillTimer(window, queue_timer);
+    for (const request_path &p : request_paths) {
+        doctest::String path = p.name;
+        CAPTURE(path);
+        p.prepare();
+        // What the stack holds from here on, the path left there.
+        clear_stack_below();
+        int before = fake_count();
+        p.run();
+        failing_policy = 0;
+        // In the program's data (the answer buffer among it) or on the stack the path used, outside the
+        // token's and the anti-forgery value's own buffers.
+        CHECK(stray_copies(the_token) == 0);
+        CHECK(stray_copies(the_csrf) == 0);
+        CHECK(stray_copies(the_password) == 0);
+        CHECK(stray_copies(the_code) == 0);
+        // A refused token is no token: it is not kept in the token's own buffer either.
+        if (!logged) CHECK(account_token[0] == 0);
+        CHECK((fake_count() > before) == p.sends);
+        KillTimer(window, queue_timer);
+    }
+    remote_reset();
+    account_token[0] = csrf[0] = 0;
 }
