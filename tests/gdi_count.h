@@ -203,14 +203,17 @@ template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
     HOOK_IN("winhttp.dll", 31, WinHttpConnect, on, false);
 }
 
-// Every call that changes a control, a window's text, place or paint, the focus or a timer, counted
+// Every call that makes, ends or changes a window (its text, place, paint, state), moves the focus or
+// arms a timer, counted
 // through the executable's import slots while `recording_changes` is set; from record_window_changes()
 // on. A message sent counts unless it only reads or is the timer tick a test sends. The first change
 // is kept by name (and message) for the failure output.
-const char *const change_names[] = {"SetWindowTextW", "SendMessageW", "ShowWindow",   "EnableWindow",
-                                    "InvalidateRect", "SetTimer",     "KillTimer",    "SetWindowPos",
-                                    "MoveWindow",     "SetFocus",     "RedrawWindow", "InvalidateRgn"};
-int recording_changes, changes_seen, change_calls[12];
+const char *const change_names[] = {"SetWindowTextW",     "SendMessageW",    "ShowWindow",    "EnableWindow",
+                                    "InvalidateRect",     "SetTimer",        "KillTimer",     "SetWindowPos",
+                                    "SetWindowPlacement", "SetFocus",        "RedrawWindow",  "DestroyWindow",
+                                    "CreateWindowExW",    "SetForegroundWindow"};
+const int change_kinds = sizeof change_names / sizeof *change_names;
+int recording_changes, changes_seen, change_calls[change_kinds];
 const char *first_change;
 UINT first_message;
 [[maybe_unused]] void changed(int kind, UINT message = 0) {
@@ -249,10 +252,12 @@ decltype(&SendMessageW) real_send_message;
     changing<5, decltype(&SetTimer)>::hook();
     changing<6, decltype(&KillTimer)>::hook();
     changing<7, decltype(&SetWindowPos)>::hook();
-    changing<8, decltype(&MoveWindow)>::hook();
+    changing<8, decltype(&SetWindowPlacement)>::hook();
     changing<9, decltype(&SetFocus)>::hook();
     changing<10, decltype(&RedrawWindow)>::hook();
-    changing<11, decltype(&InvalidateRgn)>::hook();
+    changing<11, decltype(&DestroyWindow)>::hook();
+    changing<12, decltype(&CreateWindowExW)>::hook();
+    changing<13, decltype(&SetForegroundWindow)>::hook();
     changes_seen = 0;
     memset(change_calls, 0, sizeof change_calls);
 }

@@ -195,6 +195,12 @@ int tick_round() {
     return fake_count() - before;
 }
 
+// The conversation of ticket 42, a technician's message of two lines and the customer's answer.
+void good_chat() {
+    script("GET", "/suporte/api/chat/cliente?formato=texto", 200,
+           "HALVOREN-CHAT/1 42\nTécnico: Olá\nvou olhar\nCliente: Oi\n", -1, "text/plain; charset=utf-8");
+}
+
 } // namespace
 
 TEST_CASE("steady polling in every state writes, shows, repaints and arms nothing") {
@@ -227,8 +233,7 @@ TEST_CASE("steady polling in every state writes, shows, repaints and arms nothin
              tick(queue_timer);
          }, 2},
         {"in service with chat", [] {
-             script("GET", "/suporte/api/chat/cliente?formato=texto", 200,
-                    "HALVOREN-CHAT/1 42\nTécnico: Olá\nvou olhar\nCliente: Oi\n", -1, "text/plain; charset=utf-8");
+             good_chat();
              script("GET", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200,
                     "HALVOREN-REMOTE/1 NENHUM -\nAna", -1, nullptr);
              script("GET", "/suporte/avulso/api/conta/atendimento", 200,
@@ -242,8 +247,7 @@ TEST_CASE("steady polling in every state writes, shows, repaints and arms nothin
              REQUIRE(!chat_live);
          }, 3},
         {"remote pending", [] {
-             script("GET", "/suporte/api/chat/cliente?formato=texto", 200,
-                    "HALVOREN-CHAT/1 42\nTécnico: Olá\nvou olhar\nCliente: Oi\n", -1, "text/plain; charset=utf-8");
+             good_chat();
              script("GET", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200,
                     "HALVOREN-REMOTE/1 PENDENTE p-1\nAna", -1, nullptr);
              tick(remote_timer);
@@ -283,7 +287,7 @@ TEST_CASE("steady polling in every state writes, shows, repaints and arms nothin
             repaints += !IsRectEmpty(&r);
         }
         recording_changes = 0;
-        for (int k = 0; k < 12; k++)
+        for (int k = 0; k < change_kinds; k++)
             if (change_calls[k]) MESSAGE(doctest::String(change_names[k]), " was called ", change_calls[k], " times");
         if (changes_seen) MESSAGE("the first change: ", doctest::String(first_change), " (message ", first_message, ")");
         CHECK(changes_seen == 0);
