@@ -203,6 +203,65 @@ template <int N, typename R, typename... A> struct counting<N, R (*)(A...)> {
     HOOK_IN("winhttp.dll", 31, WinHttpConnect, on, false);
 }
 
+// Every call that makes, ends or changes a window (its text, place, paint, state), moves the focus or
+// arms a timer, counted
+// through the executable's import slots while `recording_changes` is set; from record_window_changes()
+// on. A message sent counts unless it only reads or is the timer tick a test sends. The first change
+// is kept by name (and message) for the failure output.
+const char *const change_names[] = {"SetWindowTextW",     "SendMessageW",    "ShowWindow",    "EnableWindow",
+                                    "InvalidateRect",     "SetTimer",        "KillTimer",     "SetWindowPos",
+                                    "SetWindowPlacement", "SetFocus",        "RedrawWindow",  "DestroyWindow",
+                                    "CreateWindowExW",    "SetForegroundWindow"};
+const int change_kinds = sizeof change_names / sizeof *change_names;
+int recording_changes, changes_seen, change_calls[change_kinds];
+const char *first_change;
+UINT first_message;
+[[maybe_unused]] void changed(int kind, UINT message = 0) {
+    if (!recording_changes) return;
+    if (!changes_seen++) first_change = change_names[kind], first_message = message;
+    change_calls[kind]++;
+}
+template <int N, typename F> struct changing;
+template <int N, typename R, typename... A> struct changing<N, R (*)(A...)> {
+    static inline R (*real)(A...);
+    static R WINAPI call(A... a) {
+        changed(N);
+        return real(a...);
+    }
+    static void hook() {
+        if (!real) real = (R(*)(A...))swap_import("user32.dll", change_names[N], (void *)&call);
+    }
+};
+decltype(&SendMessageW) real_send_message;
+[[maybe_unused]] LRESULT WINAPI send_change(HWND h, UINT m, WPARAM w, LPARAM l) {
+    switch (m) {
+        case WM_TIMER: case WM_GETTEXT: case WM_GETTEXTLENGTH: case WM_GETFONT: case LB_GETCOUNT:
+        case LB_GETTOPINDEX: case LB_GETITEMDATA: case LB_GETITEMRECT: case LB_GETITEMHEIGHT: case LB_GETTEXT:
+        case LB_GETTEXTLEN: case EM_GETSEL: case EM_GETLIMITTEXT: case EM_GETPASSWORDCHAR: break;
+        default: changed(1, m);
+    }
+    return real_send_message(h, m, w, l);
+}
+[[maybe_unused]] void record_window_changes() {
+    changing<0, decltype(&SetWindowTextW)>::hook();
+    if (!real_send_message)
+        real_send_message = (decltype(&SendMessageW))swap_import("user32.dll", "SendMessageW", (void *)send_change);
+    changing<2, decltype(&ShowWindow)>::hook();
+    changing<3, decltype(&EnableWindow)>::hook();
+    changing<4, decltype(&InvalidateRect)>::hook();
+    changing<5, decltype(&SetTimer)>::hook();
+    changing<6, decltype(&KillTimer)>::hook();
+    changing<7, decltype(&SetWindowPos)>::hook();
+    changing<8, decltype(&SetWindowPlacement)>::hook();
+    changing<9, decltype(&SetFocus)>::hook();
+    changing<10, decltype(&RedrawWindow)>::hook();
+    changing<11, decltype(&DestroyWindow)>::hook();
+    changing<12, decltype(&CreateWindowExW)>::hook();
+    changing<13, decltype(&SetForegroundWindow)>::hook();
+    changes_seen = 0;
+    memset(change_calls, 0, sizeof change_calls);
+}
+
 // Every window of this thread, top-level and child: a window that outlives its use shows here.
 [[maybe_unused]] int thread_windows() {
     struct counting_windows {

@@ -1,7 +1,9 @@
 // Which controls each tab and view shows, the window's dashboard size against the screen edges, the
 // partial repaints of the balance and history, the support-presence indicator, and steady polling
-// that writes and repaints nothing.
+// that, in every state, changes no control, text, paint or timer.
 #include "harness.h"
+#include "gdi_count.h"
+#include "../remote/remote.h"
 #include <initializer_list>
 #include <string.h>
 
@@ -15,14 +17,6 @@ RECT pending() {
 }
 
 int same(RECT a, RECT b) { return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom; }
-
-// Counts text writes to the window's controls, seen as WM_SETTEXT on this thread.
-int text_writes;
-LRESULT CALLBACK count_texts(int code, WPARAM wparam, LPARAM lparam) {
-    const CWPSTRUCT *m = (const CWPSTRUCT *)lparam;
-    if (code == HC_ACTION && m->message == WM_SETTEXT && GetParent(m->hwnd) == window) text_writes++;
-    return CallNextHookEx(nullptr, code, wparam, lparam);
-}
 
 } // namespace
 
@@ -183,27 +177,122 @@ TEST_CASE("presence reads only a numeric online flag and repaints its strip only
     CHECK(support_presence == -1);
 }
 
-TEST_CASE("a minute of steady polling writes no text and repaints nothing") {
-    sign_in("{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}");
-    poll_presence();
-    flush_events();
+namespace {
+
+// The clock, held still while steady ticks run so that the elapsed time reads the same at each.
+unsigned long long held_clock;
+decltype(&GetSystemTimeAsFileTime) real_clock;
+void WINAPI held_time(FILETIME *t) {
+    if (!held_clock) return real_clock(t);
+    t->dwLowDateTime = (DWORD)held_clock;
+    t->dwHighDateTime = (DWORD)(held_clock >> 32);
+}
+
+// One round of every tick the window gets, each through the window procedure; the requests it made.
+int tick_round() {
     int before = fake_count();
-    ValidateRect(window, nullptr);
-    text_writes = 0;
-    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, count_texts, nullptr, GetCurrentThreadId());
-    int repaints = 0;
-    // One minute: twenty queue polls and twelve presence polls, in their real interleaving.
-    for (int ms = 0; ms < 60000; ms += 1000) {
-        if (ms % 3000 == 0) SendMessageW(window, WM_TIMER, queue_timer, 0);
-        if (ms % 5000 == 0) SendMessageW(window, WM_TIMER, presence_timer, 0);
-        RECT r = pending();
-        if (!IsRectEmpty(&r)) repaints++;
+    for (int id : {queue_timer, chat_timer, remote_timer, presence_timer, elapsed_timer}) tick(id);
+    return fake_count() - before;
+}
+
+// The conversation of ticket 42, a technician's message of two lines and the customer's answer.
+void good_chat() {
+    script("GET", "/suporte/api/chat/cliente?formato=texto", 200,
+           "HALVOREN-CHAT/1 42\nTécnico: Olá\nvou olhar\nCliente: Oi\n", -1, "text/plain; charset=utf-8");
+}
+
+} // namespace
+
+TEST_CASE("steady polling in every state writes, shows, repaints and arms nothing") {
+    ensure_started();
+    if (!real_clock)
+        real_clock = (decltype(&GetSystemTimeAsFileTime))swap_import("kernel32.dll", "GetSystemTimeAsFileTime",
+                                                                     (void *)held_time);
+    // The banner's slides change by themselves; everything else stays while the answers do.
+    KillTimer(window, banner_timer);
+    // Each state reached through the server as the program reaches it, with the requests one round of
+    // ticks makes there (so a tick that silently did nothing shows).
+    struct {
+        const char *state;
+        void (*enter)();
+        int requests;
+    } states[] = {
+        {"signed out", [] { script("GET", "/suporte/avulso/api/presenca", 200, "{\"online\":1}"); }, 1},
+        {"idle", [] { sign_in("{\"id\":3,\"saldo\":2,\"estado\":\"CONCLUIDO\"}"); }, 2},
+        {"idle on the credits tab", [] { open_tab(credits_tab); }, 2},
+        {"queue unreachable", [] {
+             open_tab(home_tab);
+             script("GET", "/suporte/avulso/api/conta/atendimento", 503, "{}");
+             tick(queue_timer);
+             REQUIRE(!balance_known);
+         }, 2},
+        {"waiting", [] {
+             open_tab(home_tab);
+             script("GET", "/suporte/avulso/api/conta/atendimento", 200,
+                    "{\"id\":42,\"saldo\":2,\"estado\":\"AGUARDANDO\",\"posicao\":2,\"criado_em\":\"2024-05-01T12:00:00Z\"}");
+             tick(queue_timer);
+         }, 2},
+        {"in service with chat", [] {
+             good_chat();
+             script("GET", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200,
+                    "HALVOREN-REMOTE/1 NENHUM -\nAna", -1, nullptr);
+             script("GET", "/suporte/avulso/api/conta/atendimento", 200,
+                    "{\"id\":42,\"saldo\":1,\"estado\":\"EM_ATENDIMENTO\",\"chamado_em\":\"2024-05-01T12:30:05Z\"}");
+             tick(queue_timer);
+             REQUIRE(chat_ticket == 42);
+         }, 3},
+        {"in service, chat refused", [] {
+             script("GET", "/suporte/api/chat/cliente?formato=texto", 503, "", -1, nullptr);
+             tick(chat_timer);
+             REQUIRE(!chat_live);
+         }, 3},
+        {"remote pending", [] {
+             good_chat();
+             script("GET", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200,
+                    "HALVOREN-REMOTE/1 PENDENTE p-1\nAna", -1, nullptr);
+             tick(remote_timer);
+             REQUIRE(consent_window);
+         }, 3},
+        {"streaming", [] {
+             // Accepted in the dialog; the next status line confirms it and frames flow from then on.
+             script("POST", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200, "", -1, nullptr);
+             SendMessageW(consent_window, WM_COMMAND, 1, 0);
+             script("GET", "/suporte/api/remoto/cliente?formato=texto&chamado=42", 200,
+                    "HALVOREN-REMOTE/1 ACEITO p-1\nAna", -1, nullptr);
+             script("POST", "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=p-1", 200, "", -1,
+                    nullptr);
+             tick(remote_timer);
+             REQUIRE(fast_remote_timer);
+             tick(remote_timer);
+             REQUIRE(capture_dc);
+         }, 3},
+    };
+    for (auto &s : states) {
+        doctest::String state = s.state;
+        CAPTURE(state);
+        held_clock = 0;
+        s.enter();
+        // One round settles what entering left (the elapsed time of the held second, say); after it
+        // nothing may change any more.
+        held_clock = clock_now();
+        tick_round();
+        flush_events();
         ValidateRect(window, nullptr);
+        record_window_changes();
+        recording_changes = 1;
+        int requests = 0, repaints = 0;
+        for (int round = 0; round < 3; round++) {
+            requests += tick_round();
+            RECT r = pending();
+            repaints += !IsRectEmpty(&r);
+        }
+        recording_changes = 0;
+        for (int k = 0; k < change_kinds; k++)
+            if (change_calls[k]) MESSAGE(doctest::String(change_names[k]), " was called ", change_calls[k], " times");
+        if (changes_seen) MESSAGE("the first change: ", doctest::String(first_change), " (message ", first_message, ")");
+        CHECK(changes_seen == 0);
+        CHECK(repaints == 0);
+        CHECK(requests == 3 * s.requests);
     }
-    UnhookWindowsHookEx(hook);
-    MESSAGE("steady minute: ", text_writes, " text writes, ", repaints, " repaints");
-    // Every poll ran and asked the server.
-    CHECK(fake_count() == before + 20 + 12);
-    CHECK(text_writes == 0);
-    CHECK(repaints == 0);
+    held_clock = 0;
 }
