@@ -17,8 +17,11 @@ void fresh() {
 
 // ShellExecuteW recorded instead of run: what the program would have opened.
 int browser_opens;
-HINSTANCE WINAPI record_open(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
+wchar_t opened_file[1100];
+HINSTANCE WINAPI record_open(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
     browser_opens++;
+    opened_file[0] = 0;
+    if (file && wcslen(file) < 1100) wcscpy(opened_file, file);
     return (HINSTANCE)33;
 }
 
@@ -103,6 +106,24 @@ TEST_CASE("registration counts characters, not bytes") {
     CHECK(strcmp(account_challenge, "d-42") == 0);
     CHECK(!IsWindowVisible(loginName));
     CHECK(GetFocus() == loginPass);
+    // The longest e-mail and password the fields take (254 and 128 characters, the password in
+    // three-byte characters) go out whole.
+    enter_stage(1);
+    static wchar_t mail[255], secret[129];
+    for (int i = 0; i < 254; i++) mail[i] = i < 242 ? L'a' : L"@exemplo.com"[i - 242];
+    for (int i = 0; i < 128; i++) secret[i] = 0x20AC;
+    static char mail8[255], secret8[385], expected[1100];
+    memset(mail8, 'a', 242);
+    strcpy(mail8 + 242, "@exemplo.com");
+    for (int i = 0; i < 128; i++) memcpy(secret8 + 3 * i, "\xe2\x82\xac", 3);
+    snprintf(expected, sizeof expected, "{\"email\":\"%s\",\"senha\":\"%s\",\"confirmacao\":\"%s\"}", mail8, secret8,
+             secret8);
+    script("POST", "/suporte/avulso/api/conta/cadastro", 202, "{\"desafio\":\"d-43\"}");
+    fill(mail, secret);
+    submit();
+    CHECK(inside_box::ran == 0);
+    CHECK(strcmp(sent_body(), expected) == 0);
+    CHECK(account_stage == 2);
 }
 
 TEST_CASE("a registration answer without a challenge stays in registration") {
@@ -117,6 +138,19 @@ TEST_CASE("a registration answer without a challenge stays in registration") {
     submit();
     CHECK(box_says(L"Confira o e-mail e use uma senha de 8 a 128 caracteres."));
     CHECK(account_stage == 1);
+    // A challenge of 128 bytes does not fit and is refused; one of 127 is kept whole.
+    char body[200];
+    snprintf(body, sizeof body, "{\"desafio\":\"%0128d\"}", 7);
+    script("POST", "/suporte/avulso/api/conta/cadastro", 202, body);
+    submit();
+    CHECK(box_says(L"Confira o e-mail e use uma senha de 8 a 128 caracteres."));
+    CHECK(account_stage == 1);
+    CHECK(account_challenge[0] == 0);
+    snprintf(body, sizeof body, "{\"desafio\":\"%0127d\"}", 7);
+    script("POST", "/suporte/avulso/api/conta/cadastro", 202, body);
+    submit();
+    CHECK(account_stage == 2);
+    CHECK(length(account_challenge) == 127);
 }
 
 TEST_CASE("confirming the code sends the challenge back and returns to sign-in") {
@@ -322,6 +356,8 @@ TEST_CASE("a token of 63 bytes signs in and a longer or unprintable one is refus
     submit();
     CHECK(logged == 1);
     CHECK(length(account_token) == 63);
+    // The anti-forgery value is the whole token.
+    CHECK(strcmp(csrf, account_token) == 0);
 }
 
 TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox checkout link comes back") {
@@ -359,15 +395,23 @@ TEST_CASE("buying sends only the credit count and opens nothing unless a sandbox
         CHECK(box_says(c.message));
         CHECK(strcmp(sent_body(), "{\"creditos\":3}") == 0);
     }
-    // A link of 1024 bytes or more is unusable.
+    // A link of 1024 bytes or more is unusable; one of 1023 is opened whole.
     static char body[1200];
-    snprintf(body, sizeof body, "{\"link\":\"https://sandbox.asaas.com/checkoutSession/show?%0990d\"}", 1);
+    snprintf(body, sizeof body, "{\"link\":\"https://sandbox.asaas.com/checkoutSession/show?%0977d\"}", 1);
     script("POST", path, 201, body);
     answer_box(IDOK);
     command(35);
     CHECK(box_says(L"Não foi possível abrir o pagamento de teste."));
     CHECK(strcmp(sent_body(), "{\"creditos\":5}") == 0);
     CHECK(browser_opens == 0);
+    snprintf(body, sizeof body, "{\"link\":\"https://sandbox.asaas.com/checkoutSession/show?%0976d\"}", 1);
+    script("POST", path, 201, body);
+    answer_box(IDOK);
+    command(35);
+    CHECK(inside_box::ran == 0);
+    static wchar_t longest[1100];
+    swprintf(longest, 1100, L"https://sandbox.asaas.com/checkoutSession/show?%0976d", 1);
+    CHECK((browser_opens == 1 && wcslen(opened_file) == 1023 && wcscmp(opened_file, longest) == 0));
     swap_import("shell32.dll", "ShellExecuteW", real);
     // Outside the credits tab the package buttons do nothing.
     fake_reset();

@@ -339,6 +339,40 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     int before = fake_count();
     SendMessageW(consent_window, WM_COMMAND, 1, 0);
     CHECK((fake_count() == before && !consent_window && !approved[0]));
+    // The longest id the channel keeps (39 bytes) and the longest anti-forgery value (the copy of a
+    // 63-byte token) go out whole in the answer's form and in the frame upload, every byte encoded.
+    static char line[300], form[512], path[256], encoded[190];
+    char id[40];
+    memset(id, '~', 39), id[39] = 0;
+    memset(csrf, '~', 63), csrf[63] = 0;
+    encoded[0] = 0;
+    for (int i = 0; i < 63; i++) strcat(encoded, "%7E");
+    // The technician's name fills the dialog's sentence to its 249 bytes and is shown whole.
+    char name[204];
+    memset(name, 'B', 203), name[203] = 0;
+    snprintf(line, sizeof line, "HALVOREN-REMOTE/1 PENDENTE %s\n%s", id, name);
+    status_line(line);
+    tick(remote_timer);
+    REQUIRE(consent_window);
+    static wchar_t sentence[260];
+    swprintf(sentence, 260, L"O técnico %hs solicita acesso ao seu computador.", name);
+    CHECK(says(message_of(consent_window), sentence));
+    script("POST", poll_path, 200, "", -1, nullptr);
+    SendMessageW(consent_window, WM_COMMAND, 1, 0);
+    snprintf(form, sizeof form, "csrf=%s&chamado=42&acao=aceitar&pedido=%.117s", encoded, encoded);
+    CHECK(strcmp(sent_body(), form) == 0);
+    REQUIRE(strcmp(approved, id) == 0);
+    snprintf(line, sizeof line, "HALVOREN-REMOTE/1 ACEITO %s", id);
+    status_line(line);
+    snprintf(path, sizeof path, "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=%.117s", encoded);
+    script("POST", path, 200, "", -1, nullptr);
+    tick(remote_timer);
+    tick(remote_timer);
+    sent_body();
+    CHECK((strncmp(sent, "POST ", 5) == 0 && strncmp(sent + 5, path, strlen(path)) == 0));
+    CHECK(strstr(sent, "\r\nX-CSRF-Token: ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n"));
+    remote_reset();
+    strcpy(csrf, "c$1");
 }
 
 TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits") {
@@ -498,6 +532,17 @@ TEST_CASE("command lines become input records by the grid and range rules") {
         CHECK((in[1].ki.wVk == row.vk && in[1].ki.wScan == row.scan && in[1].ki.dwFlags == (row.flags | 2)));
     }
     CHECK(remote_inputs("tecla", 0, 0, in) + remote_inputs("texto", 70000, 0, in) + remote_inputs("rolar", 1, 1, in) == 0);
+    // A character or key is 1 to 65535: both ends go in, one past either end is skipped.
+    struct {
+        const char *verb;
+        unsigned first;
+        int count;
+    } const range[] = {{"texto", 1, 2}, {"texto", 65535, 2}, {"texto", 0, 0}, {"texto", 65536, 0}, {"tecla", 65536, 0}};
+    for (const auto &row : range) {
+        CAPTURE(row.verb);
+        CAPTURE(row.first);
+        CHECK(remote_inputs(row.verb, row.first, 0, in) == row.count);
+    }
 }
 
 TEST_CASE("an answer's lines are read up to the first malformed one") {
@@ -534,6 +579,18 @@ TEST_CASE("an answer's lines are read up to the first malformed one") {
     calls = 0;
     apply_commands();
     CHECK((outside_rules == 0 && calls < 200));
+    // The cap is exact: an answer's 128th line is applied, its 129th is not.
+    struct {
+        int lines, calls;
+    } const caps[] = {{128, 128}, {129, 128}};
+    for (const auto &cap : caps) {
+        CAPTURE(cap.lines);
+        n = 0;
+        for (int i = 0; i < cap.lines; i++) n += sprintf(response + n, "texto 65 0\n");
+        calls = 0;
+        apply_commands();
+        CHECK(calls == cap.calls);
+    }
     // Input the system refuses is reported in the title.
     taken = 1;
     strcpy(response, "clicar 5 5\n");

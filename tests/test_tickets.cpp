@@ -273,12 +273,17 @@ TEST_CASE("a request sends the description as typed and rings at once for a wait
     CHECK(fake_count() == before + 6);
 }
 
-TEST_CASE("an empty or blank description is sent as it is") {
+TEST_CASE("an empty, blank or longest description is sent as it is") {
     sign_in("{\"id\":0,\"saldo\":3}");
     script("POST", queue_path, 200, "{\"id\":0}");
-    const wchar_t *texts[] = {L"", L"   "};
-    const char *bodies[] = {"\r\n\r\n{\"descricao\":\"\"}", "\r\n\r\n{\"descricao\":\"   \"}"};
-    for (int i = 0; i < 2; i++) {
+    // The longest the field takes: 160 characters, here of three bytes each.
+    static wchar_t longest[161];
+    static char longest_body[600] = "\r\n\r\n{\"descricao\":\"";
+    for (int i = 0; i < 160; i++) longest[i] = 0x20AC, strcat(longest_body, "\xe2\x82\xac");
+    strcat(longest_body, "\"}");
+    const wchar_t *texts[] = {L"", L"   ", longest};
+    const char *bodies[] = {"\r\n\r\n{\"descricao\":\"\"}", "\r\n\r\n{\"descricao\":\"   \"}", longest_body};
+    for (int i = 0; i < 3; i++) {
         SetWindowTextW(problem, texts[i]);
         command(1);
         const char *log = request_log();
@@ -345,13 +350,22 @@ TEST_CASE("closing a ticket asks first and posts the form only after Yes") {
     busy = 0;
     CHECK(box_says(L"Não foi possível confirmar o encerramento. Confira o status do chamado."));
 
-    // Accepted, and the next poll no longer sees the ticket in service.
+    // Accepted, and the next poll no longer sees the ticket in service. The longest anti-forgery value
+    // (the copy of a 63-byte token), every byte encoded, goes out whole.
     script("POST", close_path, 200, "{}");
     script("GET", queue_path, 200, "{\"id\":12,\"saldo\":0,\"estado\":\"CONCLUIDO\"}");
     answer_box(IDOK);
+    char kept[128];
+    strcpy(kept, csrf);
+    memset(csrf, '~', 63), csrf[63] = 0;
     busy = 1;
     close_ticket(12);
     busy = 0;
+    strcpy(csrf, kept);
+    static char form[256] = "\r\n\r\ncsrf=";
+    for (int i = 0; i < 63; i++) strcat(form, "%7E");
+    strcat(form, "&chamado=12");
+    CHECK(strstr(request_log(), form) != nullptr);
     CHECK(inside_box::ran == 0);
     CHECK(chat_ticket == 0);
     CHECK(recent_ticket == 12);

@@ -65,6 +65,20 @@ TEST_CASE("account_json cuts at 4096 bytes and always terminates") {
     account_json(m, "descricao", value);
     CHECK(length(m) == 4095);
     for (int i = 4096; i < 4096 + 16; i++) CHECK(m[i] == 'G');
+    // A number member is cut at the same bound: it fills the list to 4095 bytes and not one more.
+    struct {
+        int before;
+        const char *tail;
+    } const numbers[] = {{4080, ",\"id\":123456789"}, {4081, ",\"id\":12345678"}};
+    for (const auto &row : numbers) {
+        CAPTURE(row.before);
+        memset(m, 'm', row.before);
+        m[row.before] = 0;
+        json_number(m, "id", 123456789);
+        CHECK(length(m) == 4095);
+        CHECK(strcmp(m + row.before, row.tail) == 0);
+        for (int i = 4096; i < 4096 + 16; i++) CHECK(m[i] == 'G');
+    }
 }
 
 TEST_CASE("account_value reads a complete quoted value after spaces, tabs and colons") {
