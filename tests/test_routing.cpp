@@ -103,17 +103,23 @@ TEST_CASE("guarded commands and ticks drop out while busy and the unguarded ones
                  {1, queue_timer, 1},
                  {1, chat_timer, 1},
                  {1, remote_timer, 1}};
+    // Input for another top-level window of the program (as the consent dialog is) goes the same way.
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(other);
     for (auto &a : after) {
         CAPTURE(a.timer);
         CAPTURE(a.id);
         queue_input(window);
+        queue_input(other);
         if (a.timer)
             tick(a.id);
         else
             command(a.id);
         CHECK(busy == 0);
         check_queued_input(window, a.kept);
+        check_queued_input(other, a.kept);
     }
+    DestroyWindow(other);
 }
 
 TEST_CASE("ticks 1 to 3 need sign-in and the presence tick pauses during a session") {
