@@ -50,14 +50,20 @@ static void disconnect_remote() { remote_disconnect(chat_ticket, csrf, account_t
 static int chosen_package;
 static void buy_package() { start_sandbox_checkout(packages[chosen_package - first_package_id], account_token); }
 
-// Runs a command that talks to the server under the guard; 0 when the guard refused it. One gesture
-// acts once: what the customer clicked or typed while it ran is dropped.
-static int guarded(void (*handler)()) {
+// Runs a server exchange under the guard; 0 when the guard refused it.
+static int exclusive(void (*handler)()) {
     if (busy) return 0;
     busy = 1;
     handler();
-    drop_queued_input();
     busy = 0;
+    return 1;
+}
+
+// A command that talks to the server. One gesture acts once: what the customer clicked or typed while
+// it ran is dropped.
+static int guarded(void (*handler)()) {
+    if (!exclusive(handler)) return 0;
+    drop_queued_input();
     return 1;
 }
 
@@ -114,7 +120,8 @@ static void tick_remote() { remote_tick(chat_ticket, csrf, account_token); }
 static int tick(WPARAM id) {
     switch (id) {
         case presence_timer:
-            if (!chat_ticket) guarded(poll_presence);
+            // A poll keeps what the customer types meanwhile, as the others below do.
+            if (!chat_ticket) exclusive(poll_presence);
             return 1;
         case banner_timer: banner_index = (banner_index + 1) % 3; return 1;
         case elapsed_timer: return 1;

@@ -244,6 +244,39 @@ inline void set_shift(int down) {
     REQUIRE(wait_until([&] { return ((GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0) == (down != 0); }));
 }
 
+// Every message a mouse button, a double click, a wheel or a key press can leave in the queue, from
+// the first to the last of the two ranges the program drops after an exchange (keys, then mouse).
+inline const UINT queued_input[] = {
+    WM_KEYDOWN,     WM_KEYUP,         WM_CHAR,        WM_DEADCHAR,      WM_SYSKEYDOWN,    WM_SYSKEYUP,
+    WM_SYSCHAR,     WM_SYSDEADCHAR,   WM_UNICHAR,     WM_MOUSEMOVE,     WM_LBUTTONDOWN,   WM_LBUTTONUP,
+    WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_RBUTTONDBLCLK, WM_MBUTTONDOWN,   WM_MBUTTONUP,
+    WM_MBUTTONDBLCLK, WM_MOUSEWHEEL,  WM_XBUTTONDOWN, WM_XBUTTONUP,     WM_XBUTTONDBLCLK, WM_MOUSEHWHEEL};
+
+// Posts all of them to w, and two messages that are not input: a command, whose id lies between the
+// two ranges, and an application message past them.
+inline void queue_input(HWND w) {
+    for (UINT id : queued_input) PostMessageW(w, id, 0, 0);
+    PostMessageW(w, WM_COMMAND, 0, 0);
+    PostMessageW(w, WM_APP, 0, 0);
+}
+
+// Checks that the input messages queue_input posted to w are all still queued (kept) or all gone,
+// naming each one that is not as it should be, and that the two others are still there. Takes them
+// all out of the queue.
+inline void check_queued_input(HWND w, int kept) {
+    MSG m;
+    for (UINT id : queued_input) {
+        int found = PeekMessageW(&m, w, id, id, PM_REMOVE) != 0;
+        if (found != kept) {
+            char name[40];
+            snprintf(name, sizeof name, "message 0x%04X %s", id, kept ? "dropped" : "still queued");
+            FAIL_CHECK(name);
+        }
+    }
+    CHECK(PeekMessageW(&m, w, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    CHECK(PeekMessageW(&m, w, WM_APP, WM_APP, PM_REMOVE));
+}
+
 inline RECT child_rect(HWND c) {
     RECT r;
     GetWindowRect(c, &r);

@@ -485,7 +485,10 @@ TEST_CASE("a sandbox checkout link of either form is opened in the browser and n
         snprintf(body, sizeof body, "{\"id\":\"x\",\"link\":\"%s\"}", link);
         script("POST", path, 201, body);
         answer_box(IDOK);
+        // A second click on the package, queued while the request ran, buys nothing more.
+        queue_input(window);
         command(33);
+        check_queued_input(window, 0);
         CHECK(inside_box::ran == 0);
         CHECK(strcmp(sent_body(), "{\"creditos\":1}") == 0);
         char opened[1024], expected[300];

@@ -73,28 +73,46 @@ TEST_CASE("the dashboard size stays in the work area and a minimized window gets
     ensure_started();
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // At each edge and one pixel past it; a minimized window gets the same place on restore.
+    const int l = work.left, t = work.top, r = work.right, b = work.bottom;
     struct {
         int x, y, left, top;
     } cases[] = {
         {100, 100, 100, 100},
-        {(int)work.right - 566, 50, (int)work.right - 567, 50},   // right edge pulled in
-        {(int)work.right - 567, 50, (int)work.right - 567, 50},   // already inside
-        {(int)work.left - 40, (int)work.top - 30, (int)work.left, (int)work.top},
-        {60, (int)work.bottom - 403, 60, (int)work.bottom - 404}, // bottom edge pulled up
-        {60, (int)work.bottom - 404, 60, (int)work.bottom - 404},
+        {r - 566, 50, r - 567, 50}, // right edge pulled in
+        {r - 567, 50, r - 567, 50}, // already inside
+        {l - 1, 60, l, 60},         // left edge pushed out
+        {l, 60, l, 60},
+        {l - 40, t - 30, l, t},
+        {60, b - 403, 60, b - 404}, // bottom edge pulled up
+        {60, b - 404, 60, b - 404},
+        {70, t - 1, 70, t}, // top edge pushed down
+        {70, t, 70, t},
     };
-    RECT r;
-    for (auto &c : cases) {
-        CAPTURE(c.x);
-        CAPTURE(c.y);
-        SetWindowPos(window, nullptr, c.x, c.y, 567, 378, SWP_NOZORDER | SWP_NOACTIVATE);
-        refresh_dashboard_size();
-        GetWindowRect(window, &r);
-        CHECK(r.left == c.left);
-        CHECK(r.top == c.top);
-        CHECK(r.right - r.left == 567);
-        CHECK(r.bottom - r.top == 404);
-    }
+    RECT now;
+    for (int minimized = 0; minimized < 2; minimized++)
+        for (auto &c : cases) {
+            CAPTURE(minimized);
+            CAPTURE(c.x);
+            CAPTURE(c.y);
+            SetWindowPos(window, nullptr, c.x, c.y, 567, 378, SWP_NOZORDER | SWP_NOACTIVATE);
+            if (minimized) {
+                ShowWindow(window, SW_MINIMIZE);
+                REQUIRE(wait_until([] { return IsIconic(window) != 0; }));
+            }
+            refresh_dashboard_size();
+            if (minimized) {
+                CHECK(IsIconic(window));
+                ShowWindow(window, SW_RESTORE);
+                REQUIRE(wait_until([] { return !IsIconic(window); }));
+                flush_events();
+            }
+            GetWindowRect(window, &now);
+            CHECK(now.left == c.left);
+            CHECK(now.top == c.top);
+            CHECK(now.right - now.left == 567);
+            CHECK(now.bottom - now.top == 404);
+        }
     // Minimized during a session that then ends (and the other way round): the window stays
     // minimized and comes back where it was, with the new size.
     const int heights[2] = {404, 378};
@@ -111,11 +129,11 @@ TEST_CASE("the dashboard size stays in the work area and a minimized window gets
         ShowWindow(window, SW_RESTORE);
         REQUIRE(wait_until([] { return !IsIconic(window); }));
         flush_events();
-        GetWindowRect(window, &r);
-        CHECK(r.left == 200);
-        CHECK(r.top == 150);
-        CHECK(r.right - r.left == 567);
-        CHECK(r.bottom - r.top == height);
+        GetWindowRect(window, &now);
+        CHECK(now.left == 200);
+        CHECK(now.top == 150);
+        CHECK(now.right - now.left == 567);
+        CHECK(now.bottom - now.top == height);
     }
 }
 

@@ -191,14 +191,12 @@ TEST_CASE("the status line opens one consent dialog per pending request") {
     REQUIRE(wait_until([] { return GetForegroundWindow() == window; }));
     // The customer is typing a chat message when the dialog opens: what was typed stays with the chat.
     SetFocus(chat_input);
-    PostMessageW(chat_input, WM_KEYDOWN, VK_SPACE, 1);
-    PostMessageW(chat_input, WM_CHAR, ' ', 1);
+    queue_input(chat_input);
     status_line("HALVOREN-REMOTE/1 PENDENTE p-1");
     tick(remote_timer);
     HWND first = consent_window;
     REQUIRE(first);
-    MSG queued;
-    CHECK(!PeekMessageW(&queued, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    check_queued_input(chat_input, 0);
     CHECK(flashes == 0);
     CHECK((GetWindow(first, GW_OWNER) == window && (GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST)));
     CHECK(says(message_of(first), L"O técnico responsável solicita acesso ao seu computador."));
@@ -247,6 +245,17 @@ TEST_CASE("the status line opens one consent dialog per pending request") {
     CHECK((flashes == 1 && flashed_until_in_front()));
     GetWindowRect(consent_window, &r);
     CHECK((r.right == work.right && r.bottom == work.bottom && r.right - r.left > 300));
+    // Over a minimized main window it stands in the middle of the work area.
+    ShowWindow(window, SW_MINIMIZE);
+    REQUIRE(wait_until([] { return IsIconic(window) != 0; }));
+    status_line("HALVOREN-REMOTE/1 PENDENTE p-5\r\n");
+    tick(remote_timer);
+    REQUIRE(consent_window);
+    GetWindowRect(consent_window, &r);
+    CHECK(abs((r.left + r.right) - (work.left + work.right)) <= 1);
+    CHECK(abs((r.top + r.bottom) - (work.top + work.bottom)) <= 1);
+    ShowWindow(window, SW_RESTORE);
+    REQUIRE(wait_until([] { return !IsIconic(window); }));
     ShowWindow(other, SW_HIDE);
     SetWindowPos(window, nullptr, main.left, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     CHECK(!strstr(request_log(), "POST "));
@@ -292,12 +301,11 @@ TEST_CASE("the customer's answer is sent only while the same request is still pe
     script("POST", poll_path, 200, "", -1, nullptr);
     // A second click or key meant for the dialog must not reach the window under it. Tab goes to
     // "Aceitar" and Enter presses it.
-    PostMessageW(window, WM_LBUTTONDOWN, 0, 0);
+    queue_input(window);
     key_down(consent_window, VK_TAB);
     key_down(GetDlgItem(consent_window, 1), VK_RETURN);
     CHECK(!consent_window);
-    MSG m;
-    CHECK(!PeekMessageW(&m, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
+    check_queued_input(window, 0);
     CHECK(strcmp(sent_body(), "csrf=c%241&chamado=42&acao=aceitar&pedido=p-7") == 0);
     CHECK(strstr(sent, "\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
     CHECK((strcmp(approved, "p-7") == 0 && IsWindowVisible(disconnect_button)));

@@ -241,7 +241,10 @@ TEST_CASE("a request sends the description as typed and rings at once for a wait
     script("GET", queue_path, 200, "{\"id\":55,\"saldo\":1,\"estado\":\"AGUARDANDO\",\"posicao\":2}");
     int before = fake_count();
     record_sounds();
+    // The second click of a double click on the button, queued while the request ran, cancels nothing.
+    queue_input(window);
     command(1);
+    check_queued_input(window, 0);
     // Rung from the request's own answer, before the refresh that follows asks; that refresh sees the
     // same id and stays quiet.
     REQUIRE(play_count == 1);
