@@ -8,8 +8,9 @@ wchar_t chat_text[chat_text_size] guard_zone(chat_text);
 int chat_live, chat_sent_version;
 const char *chat_state = "";
 
+static const char technician[] = "Técnico: ", customer[] = "Cliente: ";
+
 static int message_start(const char *s) {
-    static const char technician[] = "Técnico: ", customer[] = "Cliente: ";
     return find(s, technician) == s || find(s, customer) == s;
 }
 
@@ -19,19 +20,24 @@ static int message_start(const char *s) {
 static void convert_newest(const char *conversation) {
     if (convert(conversation, chat_text, chat_text_size)) return;
     int left = MultiByteToWideChar(CP_UTF8, 0, conversation, -1, nullptr, 0) - 1;
-    const char *p = conversation;
+    const char *p = conversation, *last = conversation;
     for (; *p; p++) {
         unsigned char c = (unsigned char)*p;
-        if (left < chat_text_size && (p == conversation || (p[-1] == '\n' && message_start(p))) &&
-            convert(p, chat_text, chat_text_size))
-            return;
+        if (p == conversation || (p[-1] == '\n' && message_start(p))) {
+            if (left < chat_text_size && convert(p, chat_text, chat_text_size)) return;
+            last = p;
+        }
         if ((c & 0xC0) != 0x80) left -= c >= 0xF0 ? 2 : 1;
     }
-    // No message start fits: the tail of the last message, from a character's first byte.
+    // No message start fits: the tail of the last message, from a character's first byte, under that
+    // message's own prefix, or a technician's long message would show as the customer's.
+    int kept = convert(find(last, technician) == last ? technician : customer, chat_text, chat_text_size) - 1;
     left = MultiByteToWideChar(CP_UTF8, 0, conversation, -1, nullptr, 0) - 1;
     for (p = conversation; *p; p++) {
         unsigned char c = (unsigned char)*p;
-        if (left < chat_text_size && (c & 0xC0) != 0x80 && convert(p, chat_text, chat_text_size)) return;
+        if (left < chat_text_size - kept && (c & 0xC0) != 0x80 &&
+            convert(p, chat_text + kept, chat_text_size - kept))
+            return;
         if ((c & 0xC0) != 0x80) left -= c >= 0xF0 ? 2 : 1;
     }
     chat_text[0] = 0;

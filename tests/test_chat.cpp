@@ -247,6 +247,19 @@ TEST_CASE("a good poll rebuilds the list, scrolls to its end and enables sending
     CHECK(strncmp(sent, "GET /suporte/api/chat/cliente?formato=texto\r\n", 45) == 0);
     CHECK(strstr(sent, "\r\nAuthorization: Bearer tok-1.x\r\n") != nullptr);
 
+    // The longest row, 110 units and the second half of a surrogate pair, is heard whole.
+    static char longest[200];
+    strcpy(longest, "Técnico: ");
+    memset(longest + 10, 'x', 109);
+    strcpy(longest + 119, "😀y\n");
+    conversation(longest);
+    poll_chat();
+    static wchar_t heard_longest[160];
+    wcscpy(heard_longest, L"TÉCNICO: ");
+    for (int i = 0; i < 109; i++) wcscat(heard_longest, L"x");
+    wcscat(heard_longest, L"\xD83D\xDE00\nTÉCNICO: y\n");
+    CHECK(heard_as(heard_longest));
+
     // With no ticket open nothing is asked.
     fake_reset();
     chat_ticket = 0;
@@ -353,6 +366,11 @@ TEST_CASE("failed polls disable sending, say why and keep the rows") {
     CHECK(says(chat_title, L""));
     CHECK(IsWindowEnabled(chat_send));
     CHECK(rows_shown() == 1);
+    // The largest nine-digit id is read whole.
+    chat_ticket = 999999999;
+    script("GET", chat_path, 200, "HALVOREN-CHAT/1 999999999\nCliente: x\n", -1, text_type);
+    poll_chat();
+    CHECK(says(chat_title, L""));
 }
 
 // n messages "Cliente: " + 90 letters + "\n" (100 bytes each), then the technician's last one.
@@ -369,7 +387,50 @@ const char *long_conversation(int n, const char *last) {
     return text;
 }
 
-TEST_CASE("a conversation too long for the display buffer shows its newest messages and polls touch nothing") {
+// UTF-16 units of a UTF-8 text.
+int units_of(const char *s) { return MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0) - 1; }
+
+// Whether chat_text begins with the UTF-8 text given.
+bool text_begins(const char *s) {
+    static wchar_t wide[256];
+    int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, wide, 256) - 1;
+    if (n > 0 && wcsncmp(chat_text, wide, n) == 0) return true;
+    char got[64];
+    WideCharToMultiByte(CP_UTF8, 0, chat_text, 20, got, sizeof got - 1, nullptr, nullptr);
+    got[sizeof got - 1] = 0;
+    MESSAGE("the text shown begins \"", got, "\"");
+    return false;
+}
+
+// A conversation whose newest 49,999 units, all the display buffer holds, begin `into` units into the
+// message `cut`: a customer's message before it, then `cut`, the other side's `reply`, and a customer's
+// last message as long as it takes to put the cut there.
+const char *cut_conversation(const char *cut, const char *reply, int into) {
+    static char text[60000];
+    strcpy(text, "Cliente: antes\n");
+    int before = units_of(text);
+    strcat(text, cut);
+    strcat(text, reply);
+    int fill = before + into + 49999 - units_of(text) - 10;
+    REQUIRE(fill > 0);
+    strcat(text, "Cliente: ");
+    char *at = text + strlen(text);
+    memset(at, 'z', fill);
+    strcpy(at + fill, "\n");
+    return text;
+}
+
+// Units of the first `lines` lines of a text.
+int lines_units(const char *s, int lines) {
+    static char head[256];
+    int n = 0;
+    while (lines && s[n]) lines -= s[n++] == '\n';
+    memcpy(head, s, n);
+    head[n] = 0;
+    return units_of(head);
+}
+
+TEST_CASE("a conversation too long for the display buffer shows its newest messages from a message's start") {
     session(123);
     // 9 + 49,989 + 1 units and the terminator fill the 50,000 units exactly.
     static char text[120000];
@@ -393,28 +454,98 @@ TEST_CASE("a conversation too long for the display buffer shows its newest messa
     static const expected nothing[] = {{0, 0}};
     CHECK(list_sequence(nothing));
 
-    // Past 99,999 bytes the text is known by its length and hash: unchanged, nothing happens; one
-    // letter changed, the list is rebuilt.
-    conversation(long_conversation(1100, "Técnico: fim-1\n"));
-    poll_chat();
-    CHECK(row_is(rows_shown() - 1, L"fim-1", 0));
-    watch_list();
-    poll_chat();
-    CHECK(list_sequence(nothing));
-    conversation(long_conversation(1100, "Técnico: fim-2\n"));
-    poll_chat();
-    CHECK(row_is(rows_shown() - 1, L"fim-2", 0));
+    // The cut falling on each kind of line of a message of either writer. A message that fits exactly is
+    // shown whole; one unit less and the reply after it comes first, with its own writer, never one of
+    // the cut message's later lines, nor a writer's name in the middle of a line, under "VOCÊ".
+    const char technician3[] = "Técnico: linha um, disse o Cliente: antes\nlinha dois, Técnico: no meio\nlinha três\n",
+               customer3[] = "Cliente: linha um, disse o Técnico: antes\nlinha dois, Cliente: no meio\nlinha três\n",
+               technician1[] = "Técnico: uma linha só, disse o Cliente: no meio\n",
+               customer1[] = "Cliente: uma linha só, disse o Técnico: no meio\n",
+               to_customer[] = "Cliente: resposta\nem duas linhas\n", to_technician[] = "Técnico: resposta\nem duas linhas\n";
+    struct {
+        const char *name, *cut, *reply;
+        int line, offset;  // the cut falls `offset` units into the cut message's line `line`
+    } cuts[] = {
+        {"a technician's three lines fit exactly", technician3, to_customer, 0, 0},
+        {"on a technician's first line", technician3, to_customer, 0, 1},
+        {"before a writer's name inside a technician's first line", technician3, to_customer, 0, 12},
+        {"at a technician's middle line", technician3, to_customer, 1, 0},
+        {"inside a technician's middle line", technician3, to_customer, 1, 3},
+        {"inside a technician's last line", technician3, to_customer, 2, 3},
+        {"on a technician's closing line feed", technician3, to_customer, 2, 10},
+        {"a customer's three lines fit exactly", customer3, to_technician, 0, 0},
+        {"on a customer's first line", customer3, to_technician, 0, 1},
+        {"before a writer's name inside a customer's first line", customer3, to_technician, 0, 12},
+        {"at a customer's middle line", customer3, to_technician, 1, 0},
+        {"inside a customer's middle line", customer3, to_technician, 1, 3},
+        {"inside a customer's last line", customer3, to_technician, 2, 3},
+        {"a technician's one line fits exactly", technician1, to_customer, 0, 0},
+        {"inside a technician's one line", technician1, to_customer, 0, 12},
+        {"a customer's one line fits exactly", customer1, to_technician, 0, 0},
+        {"inside a customer's one line", customer1, to_technician, 0, 12},
+    };
+    for (auto &c : cuts) {
+        CAPTURE(c.name);
+        conversation(cut_conversation(c.cut, c.reply, lines_units(c.cut, c.line) + c.offset));
+        poll_chat();
+        REQUIRE(rows_shown() > 2);
+        int whole = c.line == 0 && c.offset == 0;
+        const char *first = whole ? c.cut : c.reply;
+        CHECK(text_begins(first));
+        CHECK((int)wcslen(chat_text) == (whole ? 49999 : 49999 - units_of(c.cut) + lines_units(c.cut, c.line) + c.offset));
+        // The first row begins the message, after its writer's prefix, on its writer's side.
+        CHECK(chat_rows[0].text == chat_text + 9);
+        CHECK(chat_rows[0].side == (first[0] == 'T' ? 0 : 1));
+    }
 
-    // One message longer than the buffer keeps its end.
-    memset(text + 9, 'b', 60000);
-    strcpy(text + 9 + 60000, "!\n");
-    conversation(text);
+    // Up to 99,999 bytes the text is kept as it is; from 100,000 on it is known by its length and hash.
+    // Either way an unchanged text touches nothing and one letter changed rebuilds the list.
+    const int sizes[] = {99999, 100000};
+    for (int size : sizes) {
+        CAPTURE(size);
+        for (char letter : "fg") {
+            if (!letter) break;
+            // 999 messages of 100 bytes, then the technician's, of 10 bytes of prefix, letters and a line feed.
+            static char last[128];
+            strcpy(last, "Técnico: ");
+            memset(last + 10, letter, size - 99900 - 11);
+            strcpy(last + size - 99900 - 1, "\n");
+            const char *whole = long_conversation(999, last);
+            REQUIRE((int)strlen(whole) == size);
+            conversation(whole);
+            poll_chat();
+            CHECK(chat_rows[rows_shown() - 1].text[0] == (wchar_t)letter);
+            CHECK(strlen(chat_previous) == (size < 100000 ? strlen(whole) : 0));
+            watch_list();
+            poll_chat();
+            CHECK(list_sequence(nothing));
+        }
+    }
+    // An empty conversation after a long one is still a change.
+    conversation("");
     poll_chat();
-    REQUIRE(rows_shown() > 0);
-    int units = (int)wcslen(chat_text);
-    CHECK(units == 49999);
-    CHECK(wcscmp(chat_text + units - 3, L"b!\n") == 0);
-    CHECK(IsWindowEnabled(chat_send));
+    CHECK(rows_shown() == 0);
+
+    // One message longer than the buffer keeps its end, and its writer: a technician's stays on the left.
+    const char *writers[] = {"Cliente: ", "Cliente: oi\nTécnico: "};
+    for (const char *writer : writers) {
+        CAPTURE(writer);
+        strcpy(text, writer);
+        char *at = text + strlen(text);
+        memset(at, 'b', 60000);
+        strcpy(at + 60000, "!\n");
+        conversation(text);
+        poll_chat();
+        REQUIRE(rows_shown() > 0);
+        int units = (int)wcslen(chat_text);
+        CHECK(units == 49999);
+        CHECK(wcscmp(chat_text + units - 3, L"b!\n") == 0);
+        int side = strchr(writer, 'T') ? 0 : 1;
+        CHECK(text_begins(side ? "Cliente: bbb" : "Técnico: bbb"));
+        CHECK(chat_rows[0].side == side);
+        CHECK(chat_rows[rows_shown() - 1].side == side);
+        CHECK(IsWindowEnabled(chat_send));
+    }
 }
 
 TEST_CASE("broken conversations keep every row inside the text and polls quick") {
@@ -541,17 +672,27 @@ TEST_CASE("a refused or unanswered message keeps its text and says so, with the 
 
 TEST_CASE("a message of 2000 three-byte characters is sent whole") {
     live_chat();
+    // Typed characters go into the field up to 2000 and no further.
     static wchar_t text[2001];
-    for (int i = 0; i < 2000; i++) text[i] = L'€';
+    for (int i = 0; i < 1999; i++) text[i] = L'€';
     SetWindowTextW(chat_input, text);
+    SendMessageW(chat_input, EM_SETSEL, 1999, 1999);
+    SendMessageW(chat_input, WM_CHAR, L'€', 0);
+    CHECK(GetWindowTextLengthW(chat_input) == 2000);
+    SendMessageW(chat_input, WM_CHAR, L'€', 0);
     REQUIRE(GetWindowTextLengthW(chat_input) == 2000);
+    // The longest anti-forgery value, all of it percent-encoded, fits beside them.
+    memset(csrf, '/', sizeof csrf - 1);
+    csrf[sizeof csrf - 1] = 0;
     script("POST", send_path, 200, "{}", -1, nullptr);
     answer_box(IDOK);
     send_chat();
     const char *body = sent_body();
-    const char start[] = "csrf=tok-1.x&chamado=123&mensagem=";
-    REQUIRE(strncmp(body, start, sizeof start - 1) == 0);
-    const char *encoded = body + sizeof start - 1;
+    static char start[512] = "csrf=";
+    for (int i = 0; i < (int)sizeof csrf - 1; i++) strcat(start, "%2F");
+    strcat(start, "&chamado=123&mensagem=");
+    REQUIRE(strncmp(body, start, strlen(start)) == 0);
+    const char *encoded = body + strlen(start);
     CHECK(strlen(encoded) == 2000 * 9);
     int whole = 1;
     for (int i = 0; i < 2000; i++) whole &= strncmp(encoded + 9 * i, "%E2%82%AC", 9) == 0;
