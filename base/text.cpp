@@ -61,6 +61,12 @@ int starts_with(const wchar_t *s, const wchar_t *p) {
     return 1;
 }
 
+int starts_with(const char *s, const char *p) {
+    for (; *p; s++, p++)
+        if (*s != *p) return 0;
+    return 1;
+}
+
 unsigned decimal(const char **s, unsigned limit) {
     unsigned value = 0;
     const char *p = *s;

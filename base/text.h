@@ -17,6 +17,7 @@ void append(char *dst, int size, const char *src);
 void copy_to(char *dst, int size, const char *src, char stop);
 void integer_text(char *dst, int value);
 int starts_with(const wchar_t *s, const wchar_t *p);
+int starts_with(const char *s, const char *p);
 // Zeroes a buffer that held a secret; the stores are never optimised away.
 void erase_secret(void *buffer, int size);
 

@@ -11,7 +11,7 @@ const char *chat_state = "";
 static const char technician[] = "Técnico: ", customer[] = "Cliente: ";
 
 static int message_start(const char *s) {
-    return find(s, technician) == s || find(s, customer) == s;
+    return starts_with(s, technician) || starts_with(s, customer);
 }
 
 // Converts the newest messages that fit into chat_text, cut at a message start from the front (a single
@@ -31,7 +31,7 @@ static void convert_newest(const char *conversation) {
     }
     // No message start fits: the tail of the last message, from a character's first byte, under that
     // message's own prefix, or a technician's long message would show as the customer's.
-    int kept = convert(find(last, technician) == last ? technician : customer, chat_text, chat_text_size) - 1;
+    int kept = convert(starts_with(last, technician) ? technician : customer, chat_text, chat_text_size) - 1;
     left = MultiByteToWideChar(CP_UTF8, 0, conversation, -1, nullptr, 0) - 1;
     for (p = conversation; *p; p++) {
         unsigned char c = (unsigned char)*p;

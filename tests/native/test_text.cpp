@@ -70,10 +70,14 @@ TEST_CASE("integer_text writes plain decimal digits") {
     CHECK(strcmp(b, "2147483647") == 0);
 }
 
-TEST_CASE("starts_with compares UTF-16 prefixes") {
+TEST_CASE("starts_with compares prefixes, UTF-16 and UTF-8 alike") {
     CHECK(starts_with(L"https://x", L"") == 1);
     CHECK(starts_with(L"", L"") == 1);
     CHECK(starts_with(L"https://x", L"https://") == 1);
     CHECK(starts_with(L"http", L"https") == 0);
     CHECK(starts_with(L"Https://", L"https") == 0);
+    // The narrow one looks at the prefix only: a later match is no start.
+    CHECK(starts_with("Técnico: oi", "Técnico: ") == 1);
+    CHECK(starts_with("oi\nTécnico: ", "Técnico: ") == 0);
+    CHECK(starts_with("Técn", "Técnico: ") == 0);
 }
