@@ -194,8 +194,11 @@ inline void poll_chat() {
     chat_poll(chat_ticket, account_token);
     present();
 }
+// Under the guard, as routing sends it: a poll tick must not run inside the box a refusal shows.
 inline void send_chat() {
+    busy = 1;
     chat_submit(chat_ticket, csrf, account_token);
+    busy = 0;
     present();
 }
 inline void poll_presence() {
