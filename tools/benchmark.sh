@@ -5,7 +5,7 @@
 # 1280 x 720 to 3840 x 2160 showing small text, beside GDI's halftone stretch of the same screen in the
 # same run, their ratio and the mean and largest per-channel difference of the two frames; the tick with
 # its upload on loopback and the commands; then the chat poll that rebuilds the list against one that
-# finds the text unchanged.
+# finds the text unchanged, up to the largest answer the client reads.
 set -uo pipefail
 out=${1:-/tmp/halvoren-benchmark}
 status=0

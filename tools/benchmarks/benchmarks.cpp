@@ -30,11 +30,12 @@ timing spread(double *ms) {
     return {ms[15], ms[30]};
 }
 
-char body[120000];
+char body[524288];
 
-// A conversation of exactly `bytes` bytes after the id line, alternating technician and customer.
+// A conversation of exactly `bytes` bytes after the id line, alternating technician and customer, or
+// the customer's alone (a silent technician: no line ahead starts with the technician's prefix).
 // The dense one uses three-byte characters so that 99,999 bytes still fit the 50,000-unit display text.
-int make_conversation(int bytes, bool dense) {
+int make_conversation(int bytes, bool dense, bool customer_only = false) {
     static const char *const plain[] = {
         "Olá! Sou o técnico de plantão. Pode me dizer o que acontece com o computador?",
         "Desde ontem ele demora muito para ligar e a tela pisca quando abro o navegador.",
@@ -46,7 +47,7 @@ int make_conversation(int bytes, bool dense) {
     char *text = body + 20;
     int n = 0;
     for (int i = 0;; i++) {
-        const char *prefix = i % 2 ? "Cliente: " : "Técnico: ";
+        const char *prefix = i % 2 || customer_only ? "Cliente: " : "Técnico: ";
         const char *words = dense ? dense_words : plain[i % 4];
         int size = (int)(strlen(prefix) + strlen(words) + 1);
         // Room is kept for a last message that fills up to the exact size.
@@ -173,11 +174,15 @@ TEST_CASE("chat rebuild") {
     struct {
         const char *name;
         int bytes, runs;
-        bool dense;
-    } sizes[] = {{"1 KB", 1024, 20, false}, {"10 KB", 10240, 10, false}, {"99,999 bytes", 99999, 5, true}};
+        bool dense, customer_only;
+    } sizes[] = {{"1 KB", 1024, 20, false, false},
+                 {"10 KB", 10240, 10, false, false},
+                 {"99,999 bytes", 99999, 5, true, false},
+                 // The largest answer the client reads, longer than the display text: the cut walks it.
+                 {"512 KB, one", (int)sizeof body - 1 - 20, 3, false, true}};
     for (auto &s : sizes) {
         CAPTURE(s.name);
-        int n = make_conversation(s.bytes, s.dense);
+        int n = make_conversation(s.bytes, s.dense, s.customer_only);
         REQUIRE(n - 20 == s.bytes);
         fake_script("GET", "/suporte/api/chat/cliente?formato=texto", 200, "[]", body, n);
         double rebuild = 0, unchanged = 0, split = 0;
