@@ -1,4 +1,5 @@
-// Reading the remote channel's status line: pure, so it can be tested from tables.
+// Reading the remote channel's answers, the status line and the technician's command lines: pure, so
+// they can be tested from tables.
 #include "answer.h"
 #include "../base/text.h"
 
@@ -23,5 +24,27 @@ int read_remote_status(int status, const char *body, char *state, int state_size
     copy_to(id, id_size, space + 1, '\n');
     const char *line_end = find(body, "\n");
     *name = line_end ? line_end + 1 : "responsável";
+    return 1;
+}
+
+// Copies one field up to `end` (at most 11 bytes); the byte after it must be `end`. The rest, or null.
+static const char *take_field(const char *at, char *dst, char end) {
+    copy_to(dst, 12, at, end);
+    int n = length(dst);
+    return at[n] == end ? at + n + 1 : nullptr;
+}
+
+// Leading digits only, stopping once past 65535, so no field can overflow.
+static unsigned number(const char *s) { return decimal(&s, 65535); }
+
+int read_command(const char **at, char *verb, unsigned *first, unsigned *second) {
+    char one[12], two[12];
+    const char *p = *at;
+    verb[0] = 0;
+    if (!(p = take_field(p, verb, ' ')) || !(p = take_field(p, one, ' ')) || !(p = take_field(p, two, '\n')))
+        return 0;
+    *first = number(one);
+    *second = number(two);
+    *at = p;
     return 1;
 }

@@ -211,6 +211,8 @@ int capture_screen() {
 
 // 1 when a frame went up, was answered 200 and its commands were applied; 0 lets the status poll decide.
 int send_frame() {
+    // The bar is on the screen before the first picture of it is taken: the technician sees it too.
+    show_bar();
     if (!capture_screen()) return 0;
     if (remote_call(nullptr, frame_pixels) != 200) return 0;
     apply_commands();
@@ -287,16 +289,6 @@ int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out)
     return 0;
 }
 
-// Copies one field up to `end` (at most 11 bytes); the byte after it must be `end`. The rest, or null.
-static const char *take_field(const char *at, char *dst, char end) {
-    copy_to(dst, 12, at, end);
-    int n = length(dst);
-    return at[n] == end ? at + n + 1 : nullptr;
-}
-
-// Leading digits only, stopping once past 65535, so no field can overflow.
-static unsigned number(const char *s) { return decimal(&s, 65535); }
-
 // A technician's 350 ms of input is a handful of lines. A flood would keep the window busy for
 // seconds and queue its keys ahead of the customer's own click on "Desconectar remoto".
 enum { max_command_lines = 128 };
@@ -305,12 +297,11 @@ void apply_commands() {
     int refused = 0;
     const char *at = response;
     for (int lines = 0; *at && lines < max_command_lines; lines++) {
-        char verb[12], first[12], second[12];
-        if (!(at = take_field(at, verb, ' ')) || !(at = take_field(at, first, ' ')) ||
-            !(at = take_field(at, second, '\n')))
-            break;
+        char verb[12];
+        unsigned first, second;
+        if (!read_command(&at, verb, &first, &second)) break;
         INPUT inputs[3];
-        int n = remote_inputs(verb, number(first), number(second), inputs);
+        int n = remote_inputs(verb, first, second, inputs);
         if (n && (int)SendInput(n, inputs, sizeof(INPUT)) < n) refused = 1;
     }
     if (refused) remote_refusals++;

@@ -29,6 +29,26 @@ extern unsigned short frame_pixels[640 * 360];
 
 enum { frame_bytes = 640 * 360 * 2, fast_period = 350, slow_period = 700 };
 
+// The customer's side of a streaming session: the bar over the shared screen (bar.cpp), and what the
+// frame step (frames.cpp) takes from it and tells it. All of it goes back to its start at remote_reset.
+extern HWND remote_bar;
+// 1 while the customer has paused the session from the bar: the frames show no screen and the
+// technician's commands are not applied.
+extern int remote_paused;
+// The monitor the frames show: 0 the primary, then the others in the order Windows lists them.
+extern int remote_screen;
+// What the frame step last found on the screen it shows.
+enum screen_condition { screen_open, screen_protected, screen_elevated };
+extern int remote_condition;
+// Makes the bar at a session's first frame and, at every later one, brings it in line with the state
+// above (its texts, its monitor); it never takes the focus. close_bar destroys it.
+void show_bar();
+void close_bar();
+// The monitors the frames can show (screens.cpp): how many, and one's rectangle in virtual-screen
+// pixels; index 0 is the primary, and an index past the last gives the primary.
+int screen_count();
+RECT screen_rect(int index);
+
 // The session the channel's requests serve, the ticket of it, and the end of a remote session with a
 // notice to the server when one was pending or accepted.
 void remote_use(int ticket, const char *csrf, const char *token);

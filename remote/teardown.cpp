@@ -18,7 +18,9 @@ void drop_capture() {
 void remote_reset() {
     remote_speed(0);
     close_consent();
+    close_bar();
     drop_capture();
+    remote_paused = remote_screen = remote_condition = 0;
     approved[0] = offered[0] = 0;
     remote_state[0] = remote_id[0] = 0;
 }
