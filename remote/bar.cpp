@@ -27,8 +27,8 @@ static struct {
 static WNDPROC button_procedure;
 
 // 96-DPI geometry: a 44-high row with the dot, the message and 30-high buttons 7 from the edges; under
-// it, while an administrator's window is in front, a 26-high warning strip.
-enum { row_height = 44, button_height = 30, edge = 7, dot = 10, text_left = 36, warning_height = 26 };
+// it, while an administrator's window is in front, a 28-high warning strip.
+enum { row_height = 44, button_height = 30, edge = 7, dot = 10, text_left = 36, warning_height = 28 };
 
 static int px(int length) { return scaled_for(length, bar_dpi); }
 
@@ -67,11 +67,11 @@ static SIZE lay_out(int room) {
         move(buttons[i], x, y, widths[i], px(button_height));
         x -= px(8);
     }
-    move(message, px(text_left), 0, larger(width - right - px(20) - px(text_left), 0), px(row_height));
+    // Inside the border, which it would otherwise paint over.
+    move(message, px(text_left), px(1), larger(width - right - px(20) - px(text_left), 0), px(row_height) - 2 * px(1));
     int height = px(row_height) + (shown.condition == screen_elevated ? px(warning_height) : 0);
-    // The strip begins a little above the row's end, under the buttons' lower margin, and stops at the border.
-    move(warning, px(text_left), px(row_height) - px(4), width - px(text_left) - px(16),
-         height - px(1) - (px(row_height) - px(4)));
+    // The strip runs from the row's end to the border.
+    move(warning, px(text_left), px(row_height), width - px(text_left) - px(16), height - px(1) - px(row_height));
     return {width, height};
 }
 
@@ -188,7 +188,7 @@ static void paint_bar(HWND hwnd, HDC dc) {
     InflateRect(&r, -px(1), -px(1));
     FillRect(dc, &r, paper_brush);
     if (shown.condition == screen_elevated) {
-        RECT strip = {r.left, px(row_height) - px(4), r.right, r.bottom};
+        RECT strip = {r.left, px(row_height), r.right, r.bottom};
         FillRect(dc, &strip, tint_brush);
     }
     int top = (px(row_height) - px(dot)) / 2, left = px(16);
