@@ -253,8 +253,8 @@ static void clicked(int id) {
 
 LRESULT CALLBACK bar_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        // A click never activates it (WS_EX_NOACTIVATE says so for the bar itself; Windows still asks
-        // here, for instance when windows activate on hover).
+        // A click never activates it. WS_EX_NOACTIVATE says so to Windows, which still asks here when
+        // windows activate on hover; Wine 8 asks here on every click and activates on anything else.
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_PAINT: {
             PAINTSTRUCT ps;
