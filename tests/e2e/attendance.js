@@ -424,7 +424,10 @@ async function main() {
     // The bar over the customer's screen, at the top centre: its red dot and "Encerrar acesso" are on
     // the X screen and, since it is in the frames, in the console's picture of it too.
     const barArea = { x: Math.round(SCREEN_W / 4), y: 0, w: Math.round(SCREEN_W / 2), h: 60 };
-    const barRed = await until("the bar on the client's screen", () => reddish(grab(barArea.x, barArea.y, barArea.w, barArea.h), 3) > 500, 10000);
+    const barRed = await until("the bar on the client's screen", () => {
+      const n = reddish(grab(barArea.x, barArea.y, barArea.w, barArea.h), 3);
+      return n > 500 ? n : 0;
+    }, 10000);
     const framed = await until("the bar in the console's frame", () => page.evaluate(([x, w, h]) => {
       const all = document.getElementById("screen").getContext("2d").getImageData(x, 0, w, h).data;
       let red = 0;
