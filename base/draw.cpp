@@ -1,11 +1,13 @@
 // The drawing primitives of the flat style: shapes without outline and one-line text.
 #include "ui.h"
 
-void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius) {
+void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius) { rounded_for(dc, r, brush, radius, ui_dpi); }
+
+void rounded_for(HDC dc, const RECT *r, HBRUSH brush, int radius, int dpi) {
     // No outline: the shape is the brush alone.
     HGDIOBJ old_pen = SelectObject(dc, GetStockObject(NULL_PEN));
     HGDIOBJ old_brush = SelectObject(dc, brush);
-    RoundRect(dc, r->left, r->top, r->right, r->bottom, scaled(radius), scaled(radius));
+    RoundRect(dc, r->left, r->top, r->right, r->bottom, scaled_for(radius, dpi), scaled_for(radius, dpi));
     SelectObject(dc, old_brush);
     SelectObject(dc, old_pen);
 }

@@ -31,8 +31,13 @@ int dpi_of(HWND w) {
     return dpi > 0 ? dpi : 96;
 }
 
-int scaled(int length) {
-    return MulDiv(length, ui_dpi, 96);
+int scaled(int length) { return scaled_for(length, ui_dpi); }
+
+int scaled_for(int length, int dpi) { return MulDiv(length, dpi, 96); }
+
+HFONT ui_font(int height, int weight, int dpi) {
+    return CreateFontW(scaled_for(height, dpi), 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
 }
 
 RECT scaled_rect(int left, int top, int right, int bottom) {
@@ -109,10 +114,14 @@ void register_class(const wchar_t *name, WNDPROC procedure) {
 void hide(HWND w) { ShowWindow(w, SW_HIDE); }
 
 void place(HWND w, int x, int y, int width, int height) {
-    // Edges scaled, not lengths: controls that meet at 96 DPI meet at every scale.
-    SetWindowPos(w, nullptr, scaled(x), scaled(y), scaled(x + width) - scaled(x),
-                 scaled(y + height) - scaled(y), SWP_NOZORDER | SWP_NOACTIVATE);
+    place_for(w, x, y, width, height, ui_dpi);
     remember(w, x, y, width, height);
+}
+
+void place_for(HWND w, int x, int y, int width, int height, int dpi) {
+    // Edges scaled, not lengths: controls that meet at 96 DPI meet at every scale.
+    SetWindowPos(w, nullptr, scaled_for(x, dpi), scaled_for(y, dpi), scaled_for(x + width, dpi) - scaled_for(x, dpi),
+                 scaled_for(y + height, dpi) - scaled_for(y, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void place_again(HWND parent) {
@@ -125,10 +134,10 @@ void repaint_area(const RECT *area) {
     InvalidateRect(window, &r, 1);
 }
 
-// The outer size at ui_dpi of a window whose outer size at 96 DPI is width x height: the client area
+// The outer size at dpi of a window whose outer size at 96 DPI is width x height: the client area
 // scales, the frame and caption are the system's at that DPI.
-static SIZE outer_size(HWND w, int width, int height) {
-    if (ui_dpi == 96) return {width, height};
+static SIZE outer_size(HWND w, int width, int height, int dpi) {
+    if (dpi == 96) return {width, height};
     DWORD style = (DWORD)GetWindowLongW(w, GWL_STYLE), ex = (DWORD)GetWindowLongW(w, GWL_EXSTYLE);
     RECT frame96 = {}, frame = {};
     typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
@@ -141,21 +150,23 @@ static SIZE outer_size(HWND w, int width, int height) {
         if (adjust) adjust(&frame96, style, FALSE, ex, 96);
     } else if (adjust) {
         adjust(&frame96, style, FALSE, ex, 96);
-        adjust(&frame, style, FALSE, ex, (UINT)ui_dpi);
+        adjust(&frame, style, FALSE, ex, (UINT)dpi);
     }
     if (!adjust) {
         // Without it the whole process runs at the system's DPI and so does the frame.
         if (frame.right == 0) AdjustWindowRectEx(&frame, style, FALSE, ex);
-        frame96 = {MulDiv(frame.left, 96, ui_dpi), MulDiv(frame.top, 96, ui_dpi),
-                   MulDiv(frame.right, 96, ui_dpi), MulDiv(frame.bottom, 96, ui_dpi)};
+        frame96 = {MulDiv(frame.left, 96, dpi), MulDiv(frame.top, 96, dpi), MulDiv(frame.right, 96, dpi),
+                   MulDiv(frame.bottom, 96, dpi)};
     }
     int extra_w96 = frame96.right - frame96.left, extra_h96 = frame96.bottom - frame96.top;
-    return {scaled(width - extra_w96) + frame.right - frame.left,
-            scaled(height - extra_h96) + frame.bottom - frame.top};
+    return {scaled_for(width - extra_w96, dpi) + frame.right - frame.left,
+            scaled_for(height - extra_h96, dpi) + frame.bottom - frame.top};
 }
 
-void size_window(HWND w, int width, int height) {
-    SIZE s = outer_size(w, width, height);
+void size_window(HWND w, int width, int height) { size_window_for(w, width, height, ui_dpi); }
+
+void size_window_for(HWND w, int width, int height, int dpi) {
+    SIZE s = outer_size(w, width, height, dpi);
     SetWindowPos(w, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -171,7 +182,7 @@ static void keep_inside(RECT *r, const RECT &work, int width, int height) {
 }
 
 void resize_window(int width, int height, int keep_on_screen) {
-    SIZE outer = outer_size(window, width, height);
+    SIZE outer = outer_size(window, width, height, ui_dpi);
     width = outer.cx;
     height = outer.cy;
     MONITORINFO monitor = {sizeof monitor, {}, {}, 0};

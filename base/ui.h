@@ -77,8 +77,12 @@ int convert(const char *src, wchar_t *dst, int size);
 extern int ui_dpi;
 // A window's DPI: GetDpiForWindow where the system has it, else the screen's LOGPIXELSX.
 int dpi_of(HWND w);
-// A 96-DPI length in the main window's pixels.
+// A 96-DPI length in the main window's pixels, and in the pixels of a given DPI (a window of a feature
+// on another monitor).
 int scaled(int length);
+int scaled_for(int length, int dpi);
+// "Segoe UI" of a 96-DPI character height and a weight, made for a given DPI; the caller deletes it.
+HFONT ui_font(int height, int weight, int dpi);
 RECT scaled_rect(int left, int top, int right, int bottom);
 
 // Window helpers.
@@ -90,10 +94,13 @@ HWND control(const wchar_t *class_name, const wchar_t *text, DWORD style, int x,
 void register_class(const wchar_t *name, WNDPROC procedure);
 void hide(HWND w);
 void place(HWND w, int x, int y, int width, int height);
+// The same at a given DPI, for the children of a feature's own window; not remembered for place_again.
+void place_for(HWND w, int x, int y, int width, int height, int dpi);
 // Places every child of parent again where child() or place() last put it, for a new ui_dpi.
 void place_again(HWND parent);
 // Gives w the outer size whose client area is the 96-DPI one (width x height outside) scaled.
 void size_window(HWND w, int width, int height);
+void size_window_for(HWND w, int width, int height, int dpi);
 // Repaints a 96-DPI area of the main window.
 void repaint_area(const RECT *area);
 // Gives the main window its size, minimized or not; with keep_on_screen, inside its monitor's work area.
@@ -116,6 +123,8 @@ unsigned long long clock_now();
 // The flat style's drawing primitives; each selects, draws and restores.
 // Rectangles are in device pixels; radii, like every other length, in 96-DPI units.
 void rounded(HDC dc, const RECT *r, HBRUSH brush, int radius);
+// The same with the radius scaled for a given DPI (a feature's window on another monitor).
+void rounded_for(HDC dc, const RECT *r, HBRUSH brush, int radius, int dpi);
 void dashboard_card(HDC dc, const RECT *r, int highlighted);
 void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align);
 // An embedded top-down 32-bit picture of w x h at (x, y), both in 96-DPI units.

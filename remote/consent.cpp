@@ -4,33 +4,60 @@
 #include "../base/ui.h"
 
 HWND consent_window;
+char technician[250];
 enum { accept_id = 1, refuse_id = 2 };
 
-static HWND consent_child(const wchar_t *class_name, const wchar_t *text, DWORD style, int x, int y, int w, int h,
-                          int id) {
-    return child(consent_window, class_name, text, style, x, y, w, h, id);
+// The dialog's own font, made for the dialog's DPI: the main window's fonts follow the main window's
+// monitor and are deleted when it changes scale, while the dialog may still be open.
+static HFONT consent_font;
+
+// The message and the two buttons, in creation order, in 96-DPI units.
+static const struct {
+    int x, y, w, h;
+} consent_places[3] = {{18, 20, 350, 56}, {18, 85, 150, 33}, {202, 85, 150, 33}};
+
+// A font for dpi and every child placed for it; the font it replaces goes once no child holds it.
+static void lay_out_consent(HWND dialog, int dpi) {
+    HFONT old = consent_font;
+    consent_font = ui_font(-12, 400, dpi);
+    int i = 0;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c && i < 3; c = GetWindow(c, GW_HWNDNEXT), i++) {
+        SendMessageW(c, WM_SETFONT, (WPARAM)consent_font, 1);
+        place_for(c, consent_places[i].x, consent_places[i].y, consent_places[i].w, consent_places[i].h, dpi);
+    }
+    if (old) DeleteObject(old);
+}
+
+static void consent_child(const wchar_t *class_name, const wchar_t *text, DWORD style, int id) {
+    CreateWindowExW(0, class_name, text, style | WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, consent_window,
+                    (HMENU)(INT_PTR)id, GetModuleHandleW(nullptr), nullptr);
 }
 
 void show_consent(const char *name) {
+    // The bar names the technician once the stream starts; the status line's answer is gone by then.
+    copy_to(technician, sizeof technician, name, 0);
     // Registered on every show; the second time it fails because the class exists, which is fine.
     register_class(L"HalvorenRemoteConsent", consent_proc);
     consent_window = CreateWindowExW(WS_EX_TOPMOST, L"HalvorenRemoteConsent", L"Permitir acesso remoto?",
                                      WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 400,
                                      184, window, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!consent_window) return;
-    size_window(consent_window, 400, 184);
+    int dpi = dpi_of(consent_window);
+    size_window_for(consent_window, 400, 184, dpi);
     char text[250] = {};
     append(text, sizeof text, "O técnico ");
     append(text, sizeof text, name);
     append(text, sizeof text, " solicita acesso ao seu computador.");
     wchar_t wide[250];
     convert(text, wide, 250);
-    consent_child(L"STATIC", wide, 0, 18, 20, 350, 56, 0);
+    // The name is the server's text: an "&" in it is a character, not a mnemonic.
+    consent_child(L"STATIC", wide, SS_NOPREFIX, 0);
     // Neither button is the default nor gets the focus: a customer typing a chat message when the
     // dialog appears would otherwise answer it with the next Space or Enter, unread. The dialog
     // itself holds the focus; Tab reaches the buttons, Esc refuses.
-    consent_child(L"BUTTON", L"Aceitar", WS_TABSTOP | BS_PUSHBUTTON, 18, 85, 150, 33, accept_id);
-    consent_child(L"BUTTON", L"Recusar", WS_TABSTOP | BS_PUSHBUTTON, 202, 85, 150, 33, refuse_id);
+    consent_child(L"BUTTON", L"Aceitar", WS_TABSTOP | BS_PUSHBUTTON, accept_id);
+    consent_child(L"BUTTON", L"Recusar", WS_TABSTOP | BS_PUSHBUTTON, refuse_id);
+    lay_out_consent(consent_window, dpi);
     centre_over_window(consent_window);
     // Keys typed for the chat before the dialog appeared are not meant for it.
     drop_queued_input();
@@ -104,6 +131,20 @@ LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
             if (LOWORD(wparam) != accept_id && LOWORD(wparam) != refuse_id) break;
             answer(hwnd, LOWORD(wparam) == accept_id);
             return 0;
+        // Moved to a monitor of another scale, or the scale changed: as the main window does, the size
+        // Windows suggests, a font for the new DPI and every child placed again.
+        case WM_DPICHANGED: {
+            const RECT *r = (const RECT *)lparam;
+            SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            lay_out_consent(hwnd, HIWORD(wparam));
+            return 0;
+        }
+        // The children are gone by now: nothing holds the font.
+        case WM_NCDESTROY:
+            DeleteObject(consent_font);
+            consent_font = nullptr;
+            break;
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }

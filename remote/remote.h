@@ -19,6 +19,8 @@ extern char remote_state[20], remote_id[40], offered[40], approved[40];
 // injected commands (the window's title says so).
 extern int fast_remote_timer, remote_refusals;
 extern HWND consent_window;
+// The technician the consent dialog last named, as the status line gave it: the bar names them too.
+extern char technician[250];
 extern HDC capture_dc;
 extern HBITMAP capture_bitmap, capture_old;
 extern void *capture_pixels;

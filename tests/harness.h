@@ -585,3 +585,30 @@ inline void frame_difference(const unsigned short *a, const unsigned short *b, d
         }
     *mean = total / (640.0 * 360 * 3);
 }
+
+// Runs a shell command on the host (Wine starts Unix programs itself: xdotool, ImageMagick) and waits
+// for it to end; 0 when it could not be started or did not end within 5 s.
+inline int on_host(const char *command) {
+    DeleteFileW(L"Z:\\tmp\\halvoren-host.done");
+    wchar_t line[1024];
+    swprintf(line, 1024, L"/bin/sh -c \"%hs; touch /tmp/halvoren-host.done\"", command);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return wait_until([] { return GetFileAttributesW(L"Z:\\tmp\\halvoren-host.done") != INVALID_FILE_ATTRIBUTES; });
+}
+
+// With HALVOREN_REVIEW set, a rectangle of the screen saved there as the X server shows it: under Wine 8
+// a BitBlt from the screen DC shows the fills of the windows but none of their text.
+inline void review_from_x(RECT r, const char *name) {
+    const char *folder = getenv("HALVOREN_REVIEW");
+    if (!folder) return;
+    char command[600];
+    snprintf(command, sizeof command, "import -window root -crop %ldx%ld+%ld+%ld +repage %s/%s.bmp",
+             r.right - r.left, r.bottom - r.top, r.left, r.top, folder + 2, name);
+    flush_events();
+    on_host(command);
+}

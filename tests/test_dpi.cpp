@@ -80,7 +80,8 @@ HFONT drawn_font(HWND c, const wchar_t **text) {
     }
     if (c == login_header || c == banner || c == eye || (!is_button && !is_static)) return nullptr;
     if (c == banner_cta) return small_font;
-    if (is_button && (style & BS_TYPEMASK) == BS_OWNERDRAW) return strong_font;
+    // The remote bar's buttons have a bold font of their own, for the bar's DPI.
+    if (is_button && (style & BS_TYPEMASK) == BS_OWNERDRAW && GetParent(c) == window) return strong_font;
     return (HFONT)SendMessageW(c, WM_GETFONT, 0, 0);
 }
 
@@ -134,7 +135,9 @@ void check_layout(HWND parent, const char *name) {
             c == navigation[0] || c == navigation[1] || c == navigation[2] ? width - scaled(16) : width;
         wchar_t name[16];
         GetClassNameW(c, name, 16);
-        UINT format = _wcsicmp(name, L"Static") == 0 && c != status_badge ? DT_WORDBREAK : DT_SINGLELINE;
+        // A label centred on its one line (the remote bar's) does not wrap.
+        int wraps = _wcsicmp(name, L"Static") == 0 && c != status_badge && !(GetWindowLongW(c, GWL_STYLE) & SS_CENTERIMAGE);
+        UINT format = wraps ? DT_WORDBREAK : DT_SINGLELINE;
         RECT box = {0, 0, room, 0};
         DrawTextW(dc, drawn, -1, &box, format | DT_CALCRECT | DT_NOPREFIX | DT_EDITCONTROL);
         SelectObject(dc, old);
@@ -324,6 +327,82 @@ TEST_CASE("dpi: a move to a monitor of another scale lays the window out again a
     // Six fonts made at each move, and every one replaced deleted.
     CHECK(gdi_calls.by_kind[7] == 12);
     CHECK(gdi_calls.made == gdi_calls.deleted);
+    approved[0] = 0;
+    chat_ticket = 0;
+}
+
+// The other scale a move between monitors gives in these cases.
+int other_dpi() { return expected_dpi() == 192 ? 96 : expected_dpi() * 3 / 2; }
+
+int font_height(HWND c) {
+    LOGFONTW lf = {};
+    GetObjectW((HFONT)SendMessageW(c, WM_GETFONT, 0, 0), sizeof lf, &lf);
+    return lf.lfHeight;
+}
+
+TEST_CASE("dpi: the remote bar is sized for its monitor's scale and laid out again when it changes") {
+    session_view();
+    strcpy(technician, "Rafael Souza");
+    show_bar();
+    REQUIRE(remote_bar);
+    review_scaled(remote_bar, "scaled-bar");
+    int dpi = expected_dpi(), other = other_dpi();
+    HWND end = GetDlgItem(remote_bar, 3);
+    CHECK((dpi_of(remote_bar) == dpi && font_height(end) == MulDiv(-12, dpi, 96)));
+    // Its fullest state: "Continuar" and the warning strip.
+    remote_paused = 1;
+    remote_condition = screen_elevated;
+    show_bar();
+    RECT before;
+    GetWindowRect(remote_bar, &before);
+    CHECK(client_size(remote_bar).cy == MulDiv(44, dpi, 96) + MulDiv(28, dpi, 96));
+    check_layout(remote_bar, "bar");
+    gdi_calls.made = gdi_calls.deleted = 0;
+    count_gdi_calls(1);
+    SendMessageW(remote_bar, WM_DPICHANGED, MAKEWPARAM(other, other), (LPARAM)&before);
+    CHECK((client_size(remote_bar).cy == MulDiv(44, other, 96) + MulDiv(28, other, 96) &&
+           font_height(end) == MulDiv(-12, other, 96) && client_size(end).cy == MulDiv(30, other, 96)));
+    check_layout(remote_bar, "bar at another scale");
+    SendMessageW(remote_bar, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&before);
+    count_gdi_calls(0);
+    RECT now;
+    GetWindowRect(remote_bar, &now);
+    CHECK(EqualRect(&now, &before));
+    // Two fonts at each change, and those they replaced deleted.
+    CHECK((gdi_calls.by_kind[7] == 4 && gdi_calls.made == gdi_calls.deleted));
+    remote_reset();
+}
+
+TEST_CASE("dpi: the consent dialog keeps a live font when the main window changes scale, and follows its own") {
+    session_view();
+    show_consent("Rafael Souza");
+    REQUIRE(consent_window);
+    int dpi = expected_dpi(), other = other_dpi();
+    HWND message = GetWindow(consent_window, GW_CHILD), accept = GetDlgItem(consent_window, 1);
+    HFONT f = (HFONT)SendMessageW(message, WM_GETFONT, 0, 0);
+    // The main window goes to another scale and back, making its fonts again: the dialog's stays.
+    RECT main;
+    GetWindowRect(window, &main);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(other, other), (LPARAM)&main);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&main);
+    CHECK((GetObjectType(f) == OBJ_FONT && (HFONT)SendMessageW(accept, WM_GETFONT, 0, 0) == f));
+    // Its own move: the rectangle Windows suggests, a font for the new DPI, the children placed for it.
+    gdi_calls.made = gdi_calls.deleted = 0;
+    count_gdi_calls(1);
+    RECT r, now;
+    GetWindowRect(consent_window, &r);
+    RECT suggested = {r.left, r.top, r.left + MulDiv(r.right - r.left, other, dpi), r.top + MulDiv(r.bottom - r.top, other, dpi)};
+    SendMessageW(consent_window, WM_DPICHANGED, MAKEWPARAM(other, other), (LPARAM)&suggested);
+    GetWindowRect(consent_window, &now);
+    CHECK((EqualRect(&now, &suggested) && GetObjectType(f) == 0 && font_height(message) == MulDiv(-12, other, 96)));
+    GetWindowRect(accept, &r);
+    MapWindowPoints(nullptr, consent_window, (POINT *)&r, 2);
+    CHECK((r.left == MulDiv(18, other, 96) && r.top == MulDiv(85, other, 96) && r.bottom == MulDiv(118, other, 96)));
+    check_layout(consent_window, "consent at another scale");
+    close_consent();
+    count_gdi_calls(0);
+    // One font made at the change; the one it replaced and itself, when the dialog closed, deleted.
+    CHECK((gdi_calls.by_kind[7] == 1 && gdi_calls.made == 1 && gdi_calls.deleted == 2));
     approved[0] = 0;
     chat_ticket = 0;
 }

@@ -123,6 +123,13 @@ function lit(x, y, w, h) {
   return on / (data.length / 3);
 }
 
+// How many pixels of raw RGB bytes (`step` bytes a pixel) have the remote bar's red, #BD1120.
+function reddish(data, step) {
+  let n = 0;
+  for (let i = 0; i < data.length; i += step) if (data[i] > 150 && data[i + 1] < 60 && data[i + 2] < 70) n++;
+  return n;
+}
+
 // A rectangle of the client area, in client coordinates.
 function clientArea(x, y, w, h) {
   const o = origin();
@@ -414,6 +421,21 @@ async function main() {
       return f.lit > 0.05 && sum(f.inside) > 600 && sum(f.outside) < 30 ? f : null;
     }, 15000, 400);
     note("frame: " + JSON.stringify(frame));
+    // The bar over the customer's screen, at the top centre: its red dot and "Encerrar acesso" are on
+    // the X screen and, since it is in the frames, in the console's picture of it too.
+    const barArea = { x: Math.round(SCREEN_W / 4), y: 0, w: Math.round(SCREEN_W / 2), h: 60 };
+    const barRed = await until("the bar on the client's screen", () => {
+      const n = reddish(grab(barArea.x, barArea.y, barArea.w, barArea.h), 3);
+      return n > 500 ? n : 0;
+    }, 10000);
+    const framed = await until("the bar in the console's frame", () => page.evaluate(([x, w, h]) => {
+      const all = document.getElementById("screen").getContext("2d").getImageData(x, 0, w, h).data;
+      let red = 0;
+      for (let i = 0; i < all.length; i += 4) if (all[i] > 150 && all[i + 1] < 60 && all[i + 2] < 70) red++;
+      return red > 150 ? red : 0;
+    }, [Math.round(barArea.x * 640 / SCREEN_W), Math.round(barArea.w * 640 / SCREEN_W), Math.round(barArea.h * 360 / SCREEN_H)]), 15000, 400);
+    note("the bar: " + barRed + " red pixels on the screen, " + framed + " in the console's frame");
+    run("import", ["-window", "root", "-crop", `${barArea.w}x${barArea.h}+${barArea.x}+0`, "+repage", path.join(SHOTS, "08-cliente-barra.png")]);
     await page.locator("#screen-overlay").waitFor({ state: "hidden", timeout: 5000 });
     await shootConsole("08-console-tela-remota");
     shootClient("08-cliente-remoto");
@@ -454,6 +476,7 @@ async function main() {
     // End of the remote access, from the console.
     await page.click("#b-encerrar");
     await until("the remote disconnect button hidden", () => !showing("Desconectar remoto"), 10000);
+    await until("the bar gone from the client's screen", () => reddish(grab(barArea.x, barArea.y, barArea.w, barArea.h), 3) === 0, 10000);
     await page.locator("#r-state", { hasText: "Acesso remoto encerrado" }).waitFor({ timeout: 5000 });
     const afterEnd = (await ticketDetail(ticket.id)).remoto;
     if (afterEnd.estado !== "ENCERRADO") throw new Error("the remote state: " + afterEnd.estado);
