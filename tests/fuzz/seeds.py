@@ -60,6 +60,9 @@ SEEDS = {
     "chat-banner-late": " " + CHAT + TECH + "Olá\n",
     "chat-nine-digits": "HALVOREN-CHAT/1 999999999\n" + TECH + "Olá\n",
     "chat-crlf": CHAT + TECH + "Olá\r\n" + CUST + "Oi\r\n",
+    # Longer than the answer buffer holds (cut at 524,287 bytes) and than the kept copy of the last
+    # conversation (known by its length and hash instead); only a replay runs it whole.
+    "chat-longest": CHAT + (TECH + "uma mensagem de suporte bem comprida " * 3 + "\n" + CUST + "ok\n") * 4600,
     # The remote status line.
     "status-pending": "HALVOREN-REMOTE/1 PENDENTE p-1",
     "status-pending-named": "HALVOREN-REMOTE/1 PENDENTE p-1\nRafael Souza",
