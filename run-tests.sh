@@ -34,6 +34,10 @@ export HALVOREN_REVIEW="Z:$run/review"
 status=0
 echo "== readers and text helpers (native, no Wine)"
 build_native "$out/native" || status=1
+# The same tables and a minute of fuzzing under AddressSanitizer and UndefinedBehaviorSanitizer (clang);
+# pytest's tests/test_sanitized_readers.py replays the corpus in the same folder without fuzzing.
+echo "== readers under AddressSanitizer and UndefinedBehaviorSanitizer (native tables, corpus, 50 s of fuzzing)"
+"$top/tests/fuzz/run.sh" "$HALVOREN_BUILD/sanitized" 50 || status=1
 echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== Wine 10 lane (the dpi: cases at 96, 120, 144 and 192 DPI on a 1920x1080 screen)"

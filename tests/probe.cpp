@@ -7,8 +7,11 @@
 //   probe minimize TITLE minimizes that window
 //   probe state TITLE    "iconic|normal foreground|background", and how many visible windows have the title
 //   probe hold           stays on Wine's desktop until killed (see tools/common.sh, start_wine)
+//   probe read TITLE RVA the 8 bytes at that relative address of the window's program, as it runs:
+//                        16 hex digits (the module is found by the window's instance handle)
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int wmain(int argc, wchar_t **argv) {
@@ -56,6 +59,23 @@ int wmain(int argc, wchar_t **argv) {
         GetClassNameA(info.hwndFocus, name, sizeof name);
         printf("%s %ld %ld %ld %ld %d\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top,
                GetDlgCtrlID(info.hwndFocus));
+        return 0;
+    }
+    if (wcscmp(argv[1], L"read") == 0 && argc == 4) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_READ, FALSE, pid);
+        const char *base = (const char *)GetWindowLongPtrW(w, GWLP_HINSTANCE);
+        unsigned long long value = 0;
+        SIZE_T got = 0;
+        if (!process || !base ||
+            !ReadProcessMemory(process, base + _wcstoui64(argv[3], nullptr, 16), &value, sizeof value, &got) ||
+            got != sizeof value) {
+            printf("unreadable\n");
+            return 1;
+        }
+        CloseHandle(process);
+        printf("%016llx\n", value);
         return 0;
     }
     if (wcscmp(argv[1], L"minimize") == 0) {

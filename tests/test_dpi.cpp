@@ -1,10 +1,12 @@
-// The program on a scaled display: per-monitor aware, sized for its DPI, nothing cut or overlapping, and
-// laid out again when it moves to a monitor of another scale. The Wine 10 lane runs these cases at 96,
+// The program on a scaled display: per-monitor aware, sized for its DPI (minimized too), nothing cut or
+// overlapping, laid out again when it moves to a monitor of another scale, and still scaled where
+// Windows lacks the per-window DPI calls. The Wine 10 lane runs these cases at 96,
 // 120, 144 and 192 DPI with HALVOREN_DPI set to the scale; elsewhere they run at 96.
 #include "harness.h"
 #include "gdi_count.h"
 #include "../remote/remote.h"
 #include "../assets/assets.h"
+#include <initializer_list>
 
 namespace {
 
@@ -43,7 +45,7 @@ const SIZE dashboard96 = {567, 404}, session96 = {567, 378}, consent96 = {400, 1
 
 // Whether w's client area is the one its 96-DPI outer size leaves inside the system's 96-DPI frame
 // (Wine 10 draws a taller caption than Wine 8), scaled to dpi.
-bool sized_for(HWND w, SIZE outer96, int dpi) {
+bool sized_for(HWND w, SIZE outer96, int dpi, int slack = 1) {
     typedef BOOL(WINAPI * adjust_for_dpi)(RECT *, DWORD, BOOL, DWORD, UINT);
     adjust_for_dpi adjust = (adjust_for_dpi)(void (*)())GetProcAddress(GetModuleHandleW(L"user32.dll"),
                                                                        "AdjustWindowRectExForDpi");
@@ -52,7 +54,7 @@ bool sized_for(HWND w, SIZE outer96, int dpi) {
     adjust(&frame, (DWORD)GetWindowLongW(w, GWL_STYLE), FALSE, (DWORD)GetWindowLongW(w, GWL_EXSTYLE), 96);
     SIZE at96 = {outer96.cx - (frame.right - frame.left), outer96.cy - (frame.bottom - frame.top)};
     SIZE s = client_size(w), want = {MulDiv(at96.cx, dpi, 96), MulDiv(at96.cy, dpi, 96)};
-    if (abs(s.cx - want.cx) <= 1 && abs(s.cy - want.cy) <= 1) return true;
+    if (abs(s.cx - want.cx) <= slack && abs(s.cy - want.cy) <= slack) return true;
     MESSAGE("the client area is ", s.cx, " x ", s.cy, " instead of ", want.cx, " x ", want.cy);
     return false;
 }
@@ -202,6 +204,52 @@ void session_view() {
     flush_events();
 }
 
+// Minimized, then shown as the dashboard (the window's size changes while it is an icon), then
+// restored: the size it comes back with.
+void resize_minimized() {
+    ShowWindow(window, SW_MINIMIZE);
+    REQUIRE(wait_until([] { return IsIconic(window) != 0; }));
+    chat_ticket = 0;
+    present();
+    CHECK(IsIconic(window));
+    ShowWindow(window, SW_RESTORE);
+    REQUIRE(wait_until([] { return !IsIconic(window); }));
+    flush_events();
+}
+
+// Windows 7 and 8.1 have none of the per-window DPI calls: while `older_windows` is set, the run-time
+// lookups of them answer nothing, as there, and each refusal is counted by name.
+const char *const newer_dpi_calls[] = {"GetDpiForWindow", "AdjustWindowRectExForDpi", "SetThreadDpiAwarenessContext",
+                                       "GetDpiForSystem", "GetSystemMetricsForDpi"};
+int older_windows, refused[5];
+decltype(&GetProcAddress) real_lookup;
+FARPROC WINAPI lookup(HMODULE module, LPCSTR name) {
+    if (older_windows && (ULONG_PTR)name > 0xFFFF)
+        for (int i = 0; i < 5; i++)
+            if (strcmp(name, newer_dpi_calls[i]) == 0) return refused[i]++, nullptr;
+    return real_lookup(module, name);
+}
+
+// The window's size as the newer calls measure it, asked while they are there.
+bool sized_now(HWND w, SIZE outer96, int dpi, int slack) {
+    older_windows = 0;
+    bool sized = sized_for(w, outer96, dpi, slack);
+    older_windows = 1;
+    return sized;
+}
+
+// Which of the six fonts each child holds (-1: another), in child order.
+void font_roles(int *roles, int n) {
+    HFONT fonts[6] = {small_font, font, strong_font, heading_font, dashboard_font, price_font};
+    int i = 0;
+    for (HWND c = GetWindow(window, GW_CHILD); c && i < n; c = GetWindow(c, GW_HWNDNEXT), i++) {
+        HFONT f = (HFONT)SendMessageW(c, WM_GETFONT, 0, 0);
+        roles[i] = -1;
+        for (int k = 0; k < 6; k++)
+            if (f == fonts[k]) roles[i] = k;
+    }
+}
+
 } // namespace
 
 TEST_CASE("dpi: the main window and the consent dialog are per-monitor aware and sized for the scale") {
@@ -226,6 +274,11 @@ TEST_CASE("dpi: the main window and the consent dialog are per-monitor aware and
     chat_ticket = 77;
     present();
     CHECK(sized_for(window, session96, dpi));
+    // A minimized window is given the size it will be restored to, measured at the scale too.
+    resize_minimized();
+    CHECK(sized_for(window, dashboard96, dpi));
+    chat_ticket = 77;
+    present();
     show_consent("Rafael Souza");
     REQUIRE(consent_window);
     CHECK(awareness(consent_window) == 2);
@@ -288,9 +341,20 @@ TEST_CASE("dpi: nothing is cut or overlaps on the sign-in, home, session and con
 TEST_CASE("dpi: a move to a monitor of another scale lays the window out again and leaks nothing") {
     session_view();
     int dpi = expected_dpi(), other = dpi == 192 ? 96 : dpi * 3 / 2;
-    RECT before = child_rect(chat_send), window_before;
+    RECT window_before;
     GetWindowRect(window, &window_before);
-    int row_before = (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, 0, 0);
+    // Every child, shown or hidden, with its place and font, and every row's height, the first and the
+    // newest included.
+    enum { most = 64 };
+    HWND children[most];
+    RECT places[most];
+    int count = 0, roles[most], heights[most];
+    for (HWND c = GetWindow(window, GW_CHILD); c && count < most; c = GetWindow(c, GW_HWNDNEXT))
+        children[count] = c, places[count++] = child_rect(c);
+    font_roles(roles, most);
+    int rows = (int)SendMessageW(chat_history, LB_GETCOUNT, 0, 0);
+    REQUIRE((rows >= 4 && rows <= most));
+    for (int i = 0; i < rows; i++) heights[i] = (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0);
     HFONT font_before = (HFONT)SendMessageW(chat_heading, WM_GETFONT, 0, 0);
 
     gdi_calls.made = gdi_calls.deleted = 0;
@@ -302,27 +366,60 @@ TEST_CASE("dpi: a move to a monitor of another scale lays the window out again a
     RECT now;
     GetWindowRect(window, &now);
     CHECK(EqualRect(&now, &suggested));
-    // The children where the presenter put them, at the new scale.
-    RECT send = child_rect(chat_send);
-    CHECK(send.left == MulDiv(433, other, 96));
-    CHECK(send.bottom == MulDiv(303 + 37, other, 96));
-    // The fonts of the new DPI, the heading's the heading's; the rows measured with them.
-    HFONT heading_now = (HFONT)SendMessageW(chat_heading, WM_GETFONT, 0, 0);
-    CHECK(heading_now == heading_font);
+    // Each child where the presenter put it, at the new scale, with the new font of its role.
+    int moved_roles[most];
+    font_roles(moved_roles, most);
+    for (int i = 0; i < count; i++) {
+        CAPTURE(i);
+        RECT r = child_rect(children[i]), &was = places[i];
+        CHECK((abs(r.left - MulDiv(was.left, other, dpi)) <= 1 && abs(r.top - MulDiv(was.top, other, dpi)) <= 1 &&
+               abs(r.right - MulDiv(was.right, other, dpi)) <= 1 &&
+               abs(r.bottom - MulDiv(was.bottom, other, dpi)) <= 1));
+        CHECK(moved_roles[i] == roles[i]);
+    }
     LOGFONTW lf = {};
-    GetObjectW(heading_now, sizeof lf, &lf);
+    GetObjectW(heading_font, sizeof lf, &lf);
     CHECK(lf.lfHeight == MulDiv(-17, other, 96));
-    CHECK((HFONT)SendMessageW(elapsed_label, WM_GETFONT, 0, 0) == strong_font);
-    int row_now = (int)SendMessageW(chat_history, LB_GETITEMHEIGHT, 0, 0);
-    CHECK(abs(row_now - MulDiv(row_before, other, dpi)) <= 4);
+    // Every row measured again with the new font and width.
+    for (int i = 0; i < rows; i++) {
+        CAPTURE(i);
+        MEASUREITEMSTRUCT m = {ODT_LISTBOX, chat_history_id, (UINT)i, 0, 0, 0};
+        chat_measure_row(&m);
+        CHECK((int)m.itemHeight != heights[i]);
+        CHECK((int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0) == (int)m.itemHeight);
+    }
+    // Away from 96 DPI the eye draws with a pen of its own and the banner in halftone: both undone.
+    {
+        canvas c(scaled(431), scaled(103));
+        int mode = GetStretchBltMode(c.dc);
+        HGDIOBJ pen = GetCurrentObject(c.dc, OBJ_PEN);
+        for (HWND x : {eye, banner}) {
+            DRAWITEMSTRUCT d = {x == eye ? (UINT)ODT_BUTTON : (UINT)ODT_STATIC, (UINT)GetDlgCtrlID(x), 0,
+                                ODA_DRAWENTIRE, 0, x, c.dc, {0, 0, c.w, c.h}, 0};
+            draw_main_control(&d);
+        }
+        CHECK(GetStretchBltMode(c.dc) == mode);
+        CHECK(GetCurrentObject(c.dc, OBJ_PEN) == pen);
+    }
+    // A later change of screen sizes the window for the scale it moved to, with the frame it has. (The
+    // message here is only sent: the frame stays the old scale's, which at 96 DPI the program takes as
+    // the 96-DPI frame without asking, as a real move would have made it.)
+    chat_ticket = 0;
+    present();
+    if (other != 96) CHECK(sized_for(window, dashboard96, other));
+    chat_ticket = 77;
+    present();
 
     // Back where it came from: the same layout as before, and as many GDI objects as before the moves.
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&window_before);
     flush_events();
     count_gdi_calls(0);
-    send = child_rect(chat_send);
-    CHECK(EqualRect(&send, &before));
-    CHECK((int)SendMessageW(chat_history, LB_GETITEMHEIGHT, 0, 0) == row_before);
+    for (int i = 0; i < count; i++) {
+        CAPTURE(i);
+        RECT r = child_rect(children[i]);
+        CHECK(EqualRect(&r, &places[i]));
+    }
+    for (int i = 0; i < rows; i++) CHECK((int)SendMessageW(chat_history, LB_GETITEMHEIGHT, i, 0) == heights[i]);
     CHECK(GetObjectType(font_before) == 0);
     // Six fonts made at each move, and every one replaced deleted.
     CHECK(gdi_calls.by_kind[7] == 12);
@@ -405,4 +502,38 @@ TEST_CASE("dpi: the consent dialog keeps a live font when the main window change
     CHECK((gdi_calls.by_kind[7] == 1 && gdi_calls.made == 1 && gdi_calls.deleted == 2));
     approved[0] = 0;
     chat_ticket = 0;
+}
+
+TEST_CASE("dpi: without the newer DPI calls, as on Windows 7 and 8.1, the layout follows the screen's DPI") {
+    real_lookup = (decltype(&GetProcAddress))swap_import("kernel32.dll", "GetProcAddress", (void *)lookup);
+    REQUIRE((real_lookup != nullptr));
+    older_windows = 1;
+    ensure_started();
+    // The whole process runs at the system's DPI there, which the screen's device context gives.
+    int dpi = expected_dpi();
+    CHECK(refused[0] > 0);
+    CHECK(ui_dpi == dpi);
+    LOGFONTW lf = {};
+    GetObjectW(font, sizeof lf, &lf);
+    CHECK(lf.lfHeight == MulDiv(-12, dpi, 96));
+    // The frame at 96 DPI is then an estimate from the present one. Wine 10's frames do not grow in
+    // proportion to the scale, so the client area comes out up to 3 pixels (at 96 DPI) larger; a
+    // layout left at 96 DPI would be hundreds off.
+    const int slack = MulDiv(3, dpi, 96);
+    CHECK(sized_now(window, dashboard96, dpi, slack));
+    check_layout(window, "sign-in, older Windows");
+    session_view();
+    CHECK(sized_now(window, session96, dpi, slack));
+    check_layout(window, "session, older Windows");
+    // Off 96 DPI, sizing asked for the frame at a DPI and did without it.
+    if (dpi != 96) CHECK(refused[1] > 0);
+    show_consent("Rafael Souza");
+    REQUIRE(consent_window);
+    CHECK(sized_now(consent_window, consent96, dpi, slack));
+    close_consent();
+    resize_minimized();
+    CHECK(sized_now(window, dashboard96, dpi, slack));
+    older_windows = 0;
+    swap_import("kernel32.dll", "GetProcAddress", (void *)real_lookup);
+    approved[0] = 0;
 }

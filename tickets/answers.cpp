@@ -13,9 +13,11 @@ static long long zone_offset(const char *p) {
     }
     if (*p != '+' && *p != '-') return 0;
     int hours = fixed_digits(p + 1, 2);
+    // Minutes only after two digits of hours: an answer may end right after the sign or one digit.
+    if (hours < 0 || hours > 23) return 0;
     const char *m = p[3] == ':' ? p + 4 : p + 3;
     int minutes = *m >= '0' && *m <= '9' ? fixed_digits(m, 2) : 0;
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return 0;
+    if (minutes < 0 || minutes > 59) return 0;
     long long seconds = (hours * 60 + minutes) * 60;
     return *p == '-' ? -seconds : seconds;
 }

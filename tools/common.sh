@@ -6,7 +6,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
-ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode debootstrap iproute2"
+ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode debootstrap iproute2 clang
+libclang-rt-dev"
 
 install_packages() {
     local missing=()
