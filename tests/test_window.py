@@ -1,6 +1,7 @@
 """The real program under Wine: its window, the focus, typing, closing and the exit codes."""
 
 import os
+import shutil
 
 from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, pixels, probe, screenshot,
                       type_text, wait_for, wait_painted)
@@ -76,3 +77,56 @@ def test_a_second_start_brings_the_running_client_forward_and_ends(launch, fake)
     assert first.process.poll() is None
     key("alt+F4")
     assert first.wait() == 0
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def run_planted(launch, folder, exe, planted, marks, until=None):
+    """Runs a copy of EXE from FOLDER with copies of the marking DLL beside it under the PLANTED names,
+    Wine told to prefer such DLLs as Windows prefers the program's folder; the marks they left."""
+    build = os.environ["HALVOREN_BUILD"]
+    folder.mkdir(exist_ok=True)
+    for f in folder.iterdir():
+        f.unlink()
+    marks.mkdir(exist_ok=True)
+    for f in marks.iterdir():
+        f.unlink()
+    shutil.copy(exe, folder)
+    for name in planted:
+        shutil.copy(os.path.join(build, "tests", "planted.dll"), folder / name)
+    overrides = ",".join(n[:-4] for n in planted) + "=n,b;mscoree,mshtml="
+    program = launch(str(folder / os.path.basename(exe)), {"WINEDLLOVERRIDES": overrides,
+                                                          "HALVOREN_MARKS": windows_path(marks)})
+    if until:
+        until(program)
+    assert program.wait() == 0
+    return {f.name.lower() for f in marks.iterdir()}
+
+
+def test_dlls_planted_beside_the_program_are_not_loaded(launch, fake, tmp_path):
+    build = os.environ["HALVOREN_BUILD"]
+    downloads, marks = tmp_path / "Downloads", tmp_path / "marks"
+    # What the loader brings in before any program's entry point, for one that does nothing with the
+    # client's imports and load configuration: under Wine its own user32's import version.dll, and
+    # WINHTTP and WINMM, as Wine ignores the load configuration's dependent load flags (Windows 10 1607
+    # and later honour them, and Windows' user32 is a KnownDLL importing no version.dll).
+    idle = run_planted(launch, downloads, os.path.join(build, "tests", "idle.exe"),
+                       ["version.dll", "winhttp.dll", "winmm.dll", "bcrypt.dll", "uxtheme.dll", "crypt32.dll"],
+                       marks)
+    assert "version.dll" in idle and "bcrypt.dll" not in idle, idle
+
+    # The client, with what Wine's start-up already takes, the generator the stack guard loads, and
+    # the theme Windows' own DLLs load by name once it runs. WINHTTP and WINMM are left out, as under
+    # Wine the client would call into the planted copies; so is crypt32, which Wine's WinHTTP loads
+    # through its delayed imports at the first secure connection without the default directories the
+    # client set (Windows resolves delayed imports with them).
+    def until_it_has_asked_the_server(program):
+        assert program.window(), "the main window did not appear"
+        assert wait_for(lambda: any(r["path"] == "/suporte/avulso/api/presenca" for r in fake.log()), 20)
+        key("alt+F4")
+    planted = ["version.dll", "bcrypt.dll", "uxtheme.dll"]
+    client = run_planted(launch, downloads, os.path.join(build, "suporte.exe"), planted, marks,
+                         until_it_has_asked_the_server)
+    assert client == idle & set(planted), client
