@@ -7,13 +7,17 @@ int busy;
 // behind others) brings the running window forward instead of polling the same account beside it.
 // The name lives in the session's own namespace, so other users of the machine keep their clients.
 // 1 when another client runs and this process should end.
-static int other_client_running() {
+int other_client_running() {
     CreateMutexW(nullptr, FALSE, L"Local\\HalvorenZivavozCliente");
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    // A copy started as administrator made the name with a DACL this user is outside of: it is
+    // another client all the same.
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return 0;
     // A client still starting has no window yet; it comes forward by itself.
     HWND running = FindWindowW(L"HalvorenSuporte", nullptr);
     if (running) {
-        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+        // Posted, not sent: the running client may be inside a request for seconds.
+        if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
         // Windows lets a process the customer just started give the foreground away.
         SetForegroundWindow(running);
     }

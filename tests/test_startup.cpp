@@ -2,6 +2,7 @@
 #include "harness.h"
 #include "gdi_count.h"
 #include <commctrl.h>
+#include <sddl.h>
 #include <initializer_list>
 #include <string.h>
 
@@ -305,4 +306,40 @@ TEST_CASE("the stack guard's generator comes from System32 by the search flag, o
     CHECK(loaded_flags[1] == LOAD_WITH_ALTERED_SEARCH_PATH);
     CHECK(second == first);
     refuse_search = 0;
+}
+
+namespace {
+// How the program asks for the running client's window, through the import slots: shown at once or
+// only asked for, and given the foreground.
+HWND shown_now, shown_later, brought_forward;
+int shown_later_how;
+BOOL WINAPI noted_show(HWND w, int) { return shown_now = w, TRUE; }
+BOOL WINAPI noted_show_async(HWND w, int how) { return shown_later = w, shown_later_how = how, TRUE; }
+BOOL WINAPI noted_foreground(HWND w) { return brought_forward = w, TRUE; }
+} // namespace
+
+TEST_CASE("another client, also one started as administrator, is asked forward without waiting and this one ends") {
+    ensure_started();
+    ShowWindow(window, SW_MINIMIZE);
+    REQUIRE(IsIconic(window));
+    swap_import("user32.dll", "ShowWindow", (void *)noted_show);
+    REQUIRE(swap_import("user32.dll", "ShowWindowAsync", (void *)noted_show_async));
+    swap_import("user32.dll", "SetForegroundWindow", (void *)noted_foreground);
+    // The name made by a copy started as administrator: this account may not open it.
+    SECURITY_ATTRIBUTES elevated = {sizeof elevated, nullptr, FALSE};
+    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1,
+                                                                 &elevated.lpSecurityDescriptor, nullptr));
+    HANDLE held = CreateMutexW(&elevated, FALSE, L"Local\\HalvorenZivavozCliente");
+    REQUIRE(held);
+    CHECK(other_client_running() == 1);
+    // Asked to come forward, not waited for: it may be inside a request.
+    CHECK(shown_later == window);
+    CHECK(shown_later_how == SW_RESTORE);
+    CHECK(shown_now == nullptr);
+    CHECK(brought_forward == window);
+    CloseHandle(held);
+    LocalFree(elevated.lpSecurityDescriptor);
+    // Nobody holds the name: this is the client, and from now on holds it itself.
+    CHECK(other_client_running() == 0);
+    CHECK(other_client_running() == 1);
 }

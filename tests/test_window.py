@@ -2,6 +2,7 @@
 
 import os
 import shutil
+import time
 
 from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, pixels, probe, screenshot,
                       type_text, wait_for, wait_painted)
@@ -77,6 +78,29 @@ def test_a_second_start_brings_the_running_client_forward_and_ends(launch, fake)
     assert first.process.poll() is None
     key("alt+F4")
     assert first.wait() == 0
+
+
+def test_a_second_start_beside_an_elevated_or_busy_client_ends_at_once(launch, fake):
+    helper = os.path.join(os.environ["HALVOREN_BUILD"], "tests", "other_client.exe")
+
+    def ready(mode):
+        other = launch(helper, {"HALVOREN_OTHER_CLIENT": mode})
+        assert wait_for(lambda: "ready" in open(other.log.name).read(), 20), mode
+        return other
+    # A copy started as administrator holds the mutex where this account may not open it: another
+    # client all the same, so this one ends without a window and without asking the server anything.
+    other = ready("denied")
+    assert launch().wait() == 0
+    assert probe("state", TITLE) == "missing"
+    assert not fake.log()
+    other.kill()
+    # A client inside a request is brought forward without being waited for: this one ends long before
+    # the other answers again (15 s), and the restore it asked for happens once the other does.
+    other = ready("hung")
+    started = time.monotonic()
+    assert launch().wait() == 0
+    assert time.monotonic() - started < 10
+    assert wait_for(lambda: probe("state", "outro cliente").startswith("normal"), 30)
 
 
 def windows_path(path):
