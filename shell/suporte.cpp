@@ -7,7 +7,7 @@ int busy;
 // behind others) brings the running window forward instead of polling the same account beside it.
 // The name lives in the session's own namespace, so other users of the machine keep their clients.
 // 1 when another client runs and this process should end.
-int other_client_running() {
+static int other_client_running() {
     CreateMutexW(nullptr, FALSE, L"Local\\HalvorenZivavozCliente");
     // A copy started as administrator made the name with a DACL this user is outside of: it is
     // another client all the same.

@@ -103,26 +103,18 @@ def test_a_second_start_beside_an_elevated_or_busy_client_ends_at_once(launch, f
     assert wait_for(lambda: probe("state", "outro cliente").startswith("normal"), 30)
 
 
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
-
-def run_planted(launch, folder, exe, planted, marks, until=None):
-    """Runs a copy of EXE from FOLDER with copies of the marking DLL beside it under the PLANTED names,
-    Wine told to prefer such DLLs as Windows prefers the program's folder; the marks they left."""
-    build = os.environ["HALVOREN_BUILD"]
-    folder.mkdir(exist_ok=True)
-    for f in folder.iterdir():
-        f.unlink()
-    marks.mkdir(exist_ok=True)
-    for f in marks.iterdir():
-        f.unlink()
+def run_planted(launch, folder, exe, planted, until=None):
+    """Runs a copy of EXE from the new FOLDER with copies of the marking DLL beside it under the
+    PLANTED names, Wine told to prefer them as Windows prefers the program's folder; the marks left."""
+    marks = folder / "marks"
+    marks.mkdir(parents=True)
     shutil.copy(exe, folder)
     for name in planted:
-        shutil.copy(os.path.join(build, "tests", "planted.dll"), folder / name)
-    overrides = ",".join(n[:-4] for n in planted) + "=n,b;mscoree,mshtml="
-    program = launch(str(folder / os.path.basename(exe)), {"WINEDLLOVERRIDES": overrides,
-                                                          "HALVOREN_MARKS": windows_path(marks)})
+        shutil.copy(os.path.join(os.environ["HALVOREN_BUILD"], "tests", "planted.dll"), folder / name)
+    program = launch(str(folder / os.path.basename(exe)),
+                     {"WINEDLLOVERRIDES": ",".join(n[:-4] for n in planted) + "=n,b;mscoree,mshtml=",
+                      "HALVOREN_MARKS": "Z:" + str(marks).replace("/", "\\")})
     if until:
         until(program)
     assert program.wait() == 0
@@ -131,26 +123,23 @@ def run_planted(launch, folder, exe, planted, marks, until=None):
 
 def test_dlls_planted_beside_the_program_are_not_loaded(launch, fake, tmp_path):
     build = os.environ["HALVOREN_BUILD"]
-    downloads, marks = tmp_path / "Downloads", tmp_path / "marks"
-    # What the loader brings in before any program's entry point, for one that does nothing with the
+    # What the loader brings in before the entry point of a program that does nothing, with the
     # client's imports and load configuration: under Wine its own user32's import version.dll, and
-    # WINHTTP and WINMM, as Wine ignores the load configuration's dependent load flags (Windows 10 1607
-    # and later honour them, and Windows' user32 is a KnownDLL importing no version.dll).
-    idle = run_planted(launch, downloads, os.path.join(build, "tests", "idle.exe"),
-                       ["version.dll", "winhttp.dll", "winmm.dll", "bcrypt.dll", "uxtheme.dll", "crypt32.dll"],
-                       marks)
+    # WINHTTP and WINMM, as Wine ignores the dependent load flags (Windows 10 1607 and later honour
+    # them, and Windows' user32 is a KnownDLL importing no version.dll).
+    idle = run_planted(launch, tmp_path / "idle", os.path.join(build, "tests", "idle.exe"),
+                       ["version.dll", "winhttp.dll", "winmm.dll", "bcrypt.dll", "uxtheme.dll"])
     assert "version.dll" in idle and "bcrypt.dll" not in idle, idle
 
-    # The client, with what Wine's start-up already takes, the generator the stack guard loads, and
-    # the theme Windows' own DLLs load by name once it runs. WINHTTP and WINMM are left out, as under
-    # Wine the client would call into the planted copies; so is crypt32, which Wine's WinHTTP loads
-    # through its delayed imports at the first secure connection without the default directories the
-    # client set (Windows resolves delayed imports with them).
+    # The client adds nothing to that: not the generator the stack guard loads, nor the theme Windows'
+    # DLLs load by name once it runs. WINHTTP and WINMM are not planted, as under Wine the client would
+    # call into the copies; nor is crypt32, which Wine's WinHTTP loads through its delayed imports at
+    # the first secure connection without the default directories the client set.
     def until_it_has_asked_the_server(program):
         assert program.window(), "the main window did not appear"
         assert wait_for(lambda: any(r["path"] == "/suporte/avulso/api/presenca" for r in fake.log()), 20)
         key("alt+F4")
     planted = ["version.dll", "bcrypt.dll", "uxtheme.dll"]
-    client = run_planted(launch, downloads, os.path.join(build, "suporte.exe"), planted, marks,
+    client = run_planted(launch, tmp_path / "Downloads", os.path.join(build, "suporte.exe"), planted,
                          until_it_has_asked_the_server)
     assert client == idle & set(planted), client
