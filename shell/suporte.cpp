@@ -28,7 +28,7 @@ typedef BOOL(WINAPI *default_directories)(DWORD);
 
 // Windows looks for a DLL named without a path in the program's own folder first, and customers start
 // the program from their Downloads folder, where a web page can have left any file: every DLL loaded
-// from here on, by the program or by Windows' DLLs on its behalf (themes, certificates, ...), comes from
+// from here on, by the program or by Windows' own DLLs on its behalf (the theme, for one), comes from
 // System32 alone. Windows 7 has the call only with KB2533623, so it is looked up.
 static __attribute__((no_stack_protector)) void load_from_system32_only() {
     default_directories set =
