@@ -2,8 +2,11 @@
 
 It stands for the office proxy a customer's browser is set to use: every CONNECT host:port is
 logged and tunnelled to that address, so the support server sees the client's requests as if they
-came directly. In "auth" mode it answers 407, as a proxy that wants credentials does. Anything but
-CONNECT is refused with 405: the client only speaks HTTPS.
+came directly. In "auth" mode it answers 407 asking for a password (Basic), as a proxy that wants
+credentials does. In "windows" mode it asks for the Windows sign-in instead (Negotiate or NTLM) and
+tunnels a CONNECT that carries one, taking any: a real office proxy checks it with the domain. Each
+CONNECT is logged with the scheme of the credentials it carried, if any. Anything but CONNECT is
+refused with 405: the client only speaks HTTPS.
 """
 
 import select
@@ -31,10 +34,13 @@ class ProxyHandler(socketserver.BaseRequestHandler):
             client.sendall(b"HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
             return
         target = parts[1]
-        self.server.record("CONNECT " + target)
-        if self.server.mode == "auth":
-            client.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
-                           b"Proxy-Authenticate: Basic realm=\"proxy\"\r\nContent-Length: 0\r\n\r\n")
+        scheme = credentials(head)
+        self.server.record("CONNECT " + target + (" " + scheme if scheme else ""))
+        mode = self.server.mode
+        if mode == "auth" or (mode == "windows" and scheme not in ("Negotiate", "NTLM")):
+            offered = (b"Proxy-Authenticate: Basic realm=\"proxy\"\r\n" if mode == "auth" else
+                       b"Proxy-Authenticate: Negotiate\r\nProxy-Authenticate: NTLM\r\n")
+            client.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n" + offered + b"Content-Length: 0\r\n\r\n")
             return
         host, _, port = target.rpartition(":")
         try:
@@ -47,6 +53,15 @@ class ProxyHandler(socketserver.BaseRequestHandler):
             if early:
                 upstream.sendall(early)
             pump(client, upstream)
+
+
+def credentials(head):
+    """The scheme of the request's Proxy-Authorization header, or None."""
+    for line in head.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        if name.strip().lower() == b"proxy-authorization":
+            return (value.split() or [b""])[0].decode("latin-1")
+    return None
 
 
 def pump(a, b):
@@ -92,7 +107,7 @@ class ConnectProxy(socketserver.ThreadingTCPServer):
             self.mode = "tunnel"
 
     def set_mode(self, mode):
-        if mode not in ("tunnel", "auth"):
+        if mode not in ("tunnel", "auth", "windows"):
             raise ValueError("unknown proxy mode %r" % mode)
         self.mode = mode
 

@@ -34,8 +34,11 @@ Control API (all bodies JSON unless noted):
   GET  /__fake/log        -> [{"method", "path", "version", "headers": [[n, v], ...],
                                "body_b64", "conn", "time"}, ...] in arrival order
   GET  /__fake/proxy      -> what the CONNECT proxy beside the server (--proxy-port) was asked,
-                             one "CONNECT host:port" line each, in arrival order
-  POST /__fake/proxy      -> {"mode": "tunnel" | "auth"}: tunnel, or answer 407 to every CONNECT
+                             one "CONNECT host:port" line each (and the scheme of the credentials
+                             it carried, if any), in arrival order
+  POST /__fake/proxy      -> {"mode": "tunnel" | "auth" | "windows"}: tunnel, or answer 407 to every
+                             CONNECT asking for a password ("auth"), or to every CONNECT without
+                             Windows sign-in credentials ("windows"; see connect_proxy.py)
                              (reset brings back "tunnel" and empties the proxy's log)
 """
 

@@ -17,21 +17,37 @@ __attribute__((noreturn)) void __stack_chk_fail() {
 
 typedef LONG(WINAPI *gen_random)(void *, unsigned char *, ULONG, ULONG);
 
+HMODULE system_library(const wchar_t *name) {
+    HMODULE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library) return library;
+    // Windows 7 without KB2533623 refuses the flag: the full path instead, whose own imports are then
+    // looked for beside it rather than beside the program.
+    wchar_t path[MAX_PATH + 32];
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    path[n++] = L'\\';
+    for (const wchar_t *c = name; *c && n < MAX_PATH + 31; c++) path[n++] = *c;
+    path[n] = 0;
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // No canary of its own: it changes the value a canary would be checked against.
 __attribute__((no_stack_protector)) void seed_stack_guard() {
     unsigned long long seed = 0;
     // The system's generator, looked up at run time so the program imports nothing more.
     // 2 = BCRYPT_USE_SYSTEM_PREFERRED_RNG (Windows 7 and later).
-    HMODULE bcrypt = LoadLibraryW(L"bcrypt.dll");
+    HMODULE bcrypt = system_library(L"bcrypt.dll");
     gen_random gen = bcrypt ? (gen_random)(void *)GetProcAddress(bcrypt, "BCryptGenRandom") : nullptr;
     if (!gen || gen(nullptr, (unsigned char *)&seed, sizeof seed, 2) < 0) seed = 0;
-    // Mixed in always, and all there is where the generator is missing: the counter's low bits, the
-    // clocks, the ids and the addresses ASLR places.
+    // Mixed in always, and all there is where the generator is missing: the value the loader gave the
+    // guard (the load configuration names it), the counter's low bits, the clocks, the ids and the
+    // addresses ASLR places.
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    unsigned long long parts[] = {(unsigned long long)counter.QuadPart,
+    unsigned long long parts[] = {__stack_chk_guard,
+                                  (unsigned long long)counter.QuadPart,
                                   GetTickCount64(),
                                   ((unsigned long long)now.dwHighDateTime << 32) | now.dwLowDateTime,
                                   ((unsigned long long)GetCurrentProcessId() << 32) | GetCurrentThreadId(),

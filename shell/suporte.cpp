@@ -9,20 +9,38 @@ int busy;
 // 1 when another client runs and this process should end.
 static int other_client_running() {
     CreateMutexW(nullptr, FALSE, L"Local\\HalvorenZivavozCliente");
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    // A copy started as administrator made the name with a DACL this user is outside of: it is
+    // another client all the same.
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return 0;
     // A client still starting has no window yet; it comes forward by itself.
     HWND running = FindWindowW(L"HalvorenSuporte", nullptr);
     if (running) {
-        if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+        // Posted, not sent: the running client may be inside a request for seconds.
+        if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
         // Windows lets a process the customer just started give the foreground away.
         SetForegroundWindow(running);
     }
     return 1;
 }
 
-// No runtime start-up runs before this: the linker makes it the process entry point. The stack guard
-// gets its value first, in a frame that carries no canary.
+typedef BOOL(WINAPI *default_directories)(DWORD);
+
+// Windows looks for a DLL named without a path in the program's own folder first, and customers start
+// the program from their Downloads folder, where a web page can have left any file: every DLL loaded
+// from here on, by the program or by Windows' own DLLs on its behalf (the theme, for one), comes from
+// System32 alone. Windows 7 has the call only with KB2533623, so it is looked up.
+static __attribute__((no_stack_protector)) void load_from_system32_only() {
+    default_directories set =
+        (default_directories)(void *)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// No runtime start-up runs before this: the linker makes it the process entry point. The DLL search
+// is narrowed before anything is loaded, then the stack guard gets its value, in frames that carry no
+// canary.
 extern "C" __attribute__((no_stack_protector)) void entry() {
+    load_from_system32_only();
     seed_stack_guard();
     // Checked here rather than in start_up, which the in-process tests run once per case.
     if (other_client_running()) ExitProcess(0);

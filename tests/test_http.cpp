@@ -341,8 +341,20 @@ TEST_CASE("requests go through the customer's own proxy, and a proxy wanting cre
     CHECK((fake_count() == 0 && !logged));
     REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) > 0);
     CHECK(strncmp(proxy_log, "CONNECT localhost:443\n", 22) == 0);
+    // A proxy that takes the Windows sign-in. Windows hands its 407 to the program, which asks once
+    // more with the customer's logon, and the proxy tunnels that; Wine fails the refused CONNECT
+    // itself, so there the request goes no further than the first CONNECT and nothing is asked.
+    reconnect();
+    fake_reset();
+    REQUIRE(fake_proxy("windows"));
+    int signed_in = http_payload(L"/suporte/avulso/api/presenca", nullptr, 0, nullptr, poll_request, account_token);
+    REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) > 0);
+    if (signed_in)
+        CHECK((strstr(proxy_log, "CONNECT localhost:443 Negotiate\n") || strstr(proxy_log, "CONNECT localhost:443 NTLM\n")));
+    else
+        CHECK(strcmp(proxy_log, "CONNECT localhost:443\n") == 0);
     // Windows hands the proxy's 407 to the program as the answer's status (Wine fails the send
-    // instead): it is no answer from the server either, whoever sends it.
+    // instead): without a sign-in it can give, it is no answer from the server either, whoever sends it.
     REQUIRE(fake_proxy("tunnel"));
     script("GET", "/suporte/avulso/api/presenca", 407, "{\"online\":1}");
     script("POST", "/suporte/avulso/api/conta/login", 407, "{\"token\":\"t\"}");
@@ -351,6 +363,96 @@ TEST_CASE("requests go through the customer's own proxy, and a proxy wanting cre
     submit();
     CHECK(box_says(L"Não foi possível conectar ao servidor de contas. Aguarde um momento e tente novamente."));
     CHECK(!logged);
+    // One that takes the Windows sign-in answers the request sent once more through the same proxy.
+    fake_reset();
+    reconnect();
+    fake_script("GET", "/suporte/avulso/api/presenca", 407, "[[\"Proxy-Authenticate\", \"NTLM\"]]", "", 0, 0, 0, 1);
+    script("GET", "/suporte/avulso/api/presenca", 200, "{\"online\":1}");
+    CHECK(http_payload(L"/suporte/avulso/api/presenca", nullptr, 0, nullptr, poll_request, account_token) == 200);
+    CHECK(fake_count() == 2);
+    REQUIRE(fake_proxy_log(proxy_log, sizeof proxy_log) > 0);
+    CHECK(strncmp(proxy_log, "CONNECT localhost:443\n", 22) == 0);
+}
+
+namespace {
+
+// What the program asks WinHTTP for around a proxy's 407, through the import slots: 'P' for the
+// automatic logon policy, 'C' for the credentials, in order, and what they carried.
+char auth_calls[8];
+DWORD logon_policy, credentials_target, credentials_scheme;
+HINTERNET policy_request, credentials_request;
+bool credentials_named;
+decltype(&WinHttpSetOption) real_auth_option;
+decltype(&WinHttpSetCredentials) real_credentials;
+BOOL WINAPI noted_option(HINTERNET r, DWORD option, void *value, DWORD n) {
+    if (option == WINHTTP_OPTION_AUTOLOGON_POLICY) strcat(auth_calls, "P"), logon_policy = *(DWORD *)value, policy_request = r;
+    return real_auth_option(r, option, value, n);
+}
+BOOL WINAPI noted_credentials(HINTERNET r, DWORD target, DWORD scheme, LPCWSTR user, LPCWSTR password, LPVOID p) {
+    strcat(auth_calls, "C");
+    credentials_request = r, credentials_target = target, credentials_scheme = scheme;
+    credentials_named = user || password || p;
+    return real_credentials(r, target, scheme, user, password, p);
+}
+
+struct proxy_refusal {
+    const char *name;
+    int status;            // the first answer's
+    const char *headers;   // its authentication headers
+    int then;              // the answer to a second request (0: the same refusal again)
+    int expected;          // what the caller gets
+    DWORD scheme;          // the logon the program gave, if any, and with it the request went again
+};
+
+const proxy_refusal refusals[] = {
+    {"Negotiate and NTLM offered", 407, "[[\"Proxy-Authenticate\", \"Negotiate\"], [\"Proxy-Authenticate\", \"NTLM\"]]",
+     200, 200, WINHTTP_AUTH_SCHEME_NEGOTIATE},
+    // The request sent again keeps its policy: a redirect comes back as it came.
+    {"NTLM alone, then a redirect", 407, "[[\"Proxy-Authenticate\", \"NTLM\"]]", 302, 302, WINHTTP_AUTH_SCHEME_NTLM},
+    {"a password asked for", 407, "[[\"Proxy-Authenticate\", \"Basic realm=\\\"escritorio\\\"\"]]", 200, 0, 0},
+    {"the logon refused", 407, "[[\"Proxy-Authenticate\", \"NTLM\"]]", 0, 0, WINHTTP_AUTH_SCHEME_NTLM},
+    // The support server itself never gets the customer's Windows logon.
+    {"the server asking for it", 401, "[[\"WWW-Authenticate\", \"Negotiate\"]]", 200, 401, 0},
+};
+
+} // namespace
+
+TEST_CASE("a proxy that takes the Windows sign-in gets the customer's own logon once, and nothing else does") {
+    fresh();
+    real_auth_option = (decltype(&WinHttpSetOption))swap_import("winhttp.dll", "WinHttpSetOption", (void *)noted_option);
+    real_credentials =
+        (decltype(&WinHttpSetCredentials))swap_import("winhttp.dll", "WinHttpSetCredentials", (void *)noted_credentials);
+    REQUIRE((real_auth_option && real_credentials));
+    for (const proxy_refusal &r : refusals) {
+        doctest::String name = r.name;
+        CAPTURE(name);
+        fake_reset();
+        fake_script("POST", "/formulario", r.status, r.headers, "recusado", 8, 0, 0, r.then ? 1 : 0);
+        if (r.then == 302) {
+            fake_script("POST", "/formulario", 302, "[[\"Location\", \"https://localhost/destino\"]]", "movido", 6);
+            script("GET", "/destino", 200, "destino");
+        } else if (r.then) {
+            script("POST", "/formulario", r.then, "aceito");
+        }
+        auth_calls[0] = 0;
+        CHECK(http(L"/formulario", "campo=valor&outro=2", "tok-proxy") == r.expected);
+        if (!r.expected) CHECK(response[0] == 0);
+        // Given the logon, the request went once more, whole: the bearer line, the caller's headers and
+        // the body, as the first time.
+        CHECK(strcmp(auth_calls, r.scheme ? "PC" : "") == 0);
+        CHECK(fake_count() == (r.scheme ? 2 : 1));
+        if (!r.scheme) continue;
+        int n = fake_log(requests, sizeof requests);
+        CHECK((n > 0 && n % 2 == 0 && memcmp(requests, requests + n / 2, n / 2) == 0));
+        CHECK(strstr(requests, "\r\nAuthorization: Bearer tok-proxy\r\n") != nullptr);
+        CHECK(strstr(requests, "\r\n\r\ncampo=valor&outro=2") != nullptr);
+        // The signed-in user's own logon (no name, no password), for the proxy, on that request.
+        CHECK(credentials_scheme == r.scheme);
+        CHECK(credentials_target == WINHTTP_AUTH_TARGET_PROXY);
+        CHECK(!credentials_named);
+        CHECK(logon_policy == WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW);
+        CHECK(policy_request == credentials_request);
+    }
 }
 
 namespace {
@@ -510,6 +612,13 @@ const request_path request_paths[] = {
      },
      [] { remote_tick(42, csrf, account_token); }},
     {"ending the remote session", [] { in_session(); }, [] { remote_disconnect(42, csrf, account_token); }},
+    {"a request a proxy asks the Windows sign-in for",
+     [] {
+         in_session();
+         fake_script("GET", "/suporte/avulso/api/presenca", 407, "[[\"Proxy-Authenticate\", \"NTLM\"]]", "", 0, 0, 0, 1);
+         script("GET", "/suporte/avulso/api/presenca", 200, "{\"online\":1}");
+     },
+     [] { refresh_support_presence(account_token); }},
     {"a request the server drops",
      [] {
          in_session();

@@ -95,13 +95,15 @@ def test_signed_with_pkcs12_and_timestamp_or_pem_and_unsigned_without(launch, tm
 
 
 def pe_parts(data):
-    """The optional header's DLL characteristics, and a reader of bytes at a relative virtual address."""
+    """The optional header's DLL characteristics, a reader of bytes at a relative virtual address, the
+    image base, and each data directory as (address, size)."""
     at = struct.unpack_from("<I", data, 0x3C)[0]
     assert data[at:at + 4] == b"PE\0\0"
     sections, optional_size = struct.unpack_from("<H12xH", data, at + 6)
     optional = at + 24
     assert struct.unpack_from("<H", data, optional)[0] == 0x20B, "not a 64-bit program"
     flags = struct.unpack_from("<H", data, optional + 70)[0]
+    base = struct.unpack_from("<Q", data, optional + 24)[0]
     table = []
     for i in range(sections):
         s = optional + optional_size + 40 * i
@@ -113,8 +115,32 @@ def pe_parts(data):
             if address <= rva < address + size:
                 return raw + rva - address
         raise AssertionError(f"RVA {rva:#x} in no section")
-    resources = struct.unpack_from("<II", data, optional + 112 + 2 * 8)[0]
-    return flags, at_rva, resources
+    directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i) for i in range(16)]
+    return flags, at_rva, base, directories
+
+
+def check_load_configuration(data):
+    """The imports are the six DLLs, none of them delayed, and the load configuration makes the two
+    that are not KnownDLLs come from System32 and names the stack guard, holding the loader's default
+    cookie value, as the security cookie."""
+    _, at_rva, base, directories = pe_parts(data)
+    imports, at = [], at_rva(directories[1][0])
+    while struct.unpack_from("<I", data, at + 12)[0]:
+        name = at_rva(struct.unpack_from("<I", data, at + 12)[0])
+        imports.append(data[name:data.index(b"\0", name)].decode().upper())
+        at += 20
+    assert sorted(imports) == ["GDI32.DLL", "KERNEL32.DLL", "SHELL32.DLL", "USER32.DLL", "WINHTTP.DLL",
+                               "WINMM.DLL"]
+    assert directories[13] == (0, 0), "delayed imports"
+    rva, size = directories[10]
+    assert rva, "no load configuration"
+    config = at_rva(rva)
+    # Its size, given twice, covers the fields up to the security cookie.
+    assert struct.unpack_from("<I", data, config)[0] == size == 96
+    # DependentLoadFlags: LOAD_LIBRARY_SEARCH_SYSTEM32.
+    assert struct.unpack_from("<H", data, config + 78)[0] == 0x800
+    cookie = struct.unpack_from("<Q", data, config + 88)[0]
+    assert struct.unpack_from("<Q", data, at_rva(cookie - base))[0] == 0x2B992DDFA232
 
 
 def resource(data, at_rva, base, path):
@@ -157,11 +183,13 @@ def version_block(blob, at=0):
 
 def test_the_program_file_names_itself_and_keeps_its_security_flags(fake):
     data = open(os.path.join(os.environ["HALVOREN_BUILD"], "suporte.exe"), "rb").read()
-    flags, at_rva, resources = pe_parts(data)
+    flags, at_rva, _, directories = pe_parts(data)
+    resources = directories[2][0]
     # High-entropy ASLR, relocatable, DEP, and aware of terminal servers.
     for bit, name in ((0x20, "high entropy"), (0x40, "dynamic base"), (0x100, "DEP"),
                       (0x8000, "terminal server aware")):
         assert flags & bit, name
+    check_load_configuration(data)
     # RT_VERSION 16, id 1, Portuguese (Brazil).
     blob = resource(data, at_rva, resources, (16, 1, 0x0416))
     assert blob, "no version resource in Portuguese (Brazil)"

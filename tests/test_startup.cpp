@@ -260,3 +260,34 @@ TEST_CASE("a stack overrun ends the process at once instead of returning") {
     // Not overrun, the same copy returns and passes.
     CHECK(overrun(16) == 'x');
 }
+
+namespace {
+// Each LoadLibraryExW the program makes, through its import slot: the name and the flags. The search
+// flag is refused, as Windows 7 without KB2533623 refuses it, while refuse_search is set.
+wchar_t loaded_names[2][MAX_PATH + 32];
+DWORD loaded_flags[2];
+int loads, refuse_search;
+decltype(&LoadLibraryExW) real_load;
+HMODULE WINAPI noted_load(LPCWSTR name, HANDLE file, DWORD flags) {
+    if (loads < 2) wcscpy(loaded_names[loads], name), loaded_flags[loads] = flags;
+    loads++;
+    if (refuse_search && (flags & LOAD_LIBRARY_SEARCH_SYSTEM32)) return SetLastError(ERROR_INVALID_PARAMETER), nullptr;
+    return real_load(name, file, flags);
+}
+} // namespace
+
+TEST_CASE("the stack guard's generator comes from System32 by the search flag, or by its full path where that is refused") {
+    real_load = (decltype(&LoadLibraryExW))swap_import("kernel32.dll", "LoadLibraryExW", (void *)noted_load);
+    REQUIRE((real_load != nullptr));
+    HMODULE first = system_library(L"bcrypt.dll");
+    CHECK((loads == 1 && wcscmp(loaded_names[0], L"bcrypt.dll") == 0));
+    CHECK(loaded_flags[0] == LOAD_LIBRARY_SEARCH_SYSTEM32);
+    loads = 0;
+    refuse_search = 1;
+    CHECK((first && system_library(L"bcrypt.dll") == first));
+    wchar_t expected[MAX_PATH + 32];
+    wcscpy(expected + GetSystemDirectoryW(expected, MAX_PATH), L"\\bcrypt.dll");
+    CHECK((loads == 2 && _wcsicmp(loaded_names[1], expected) == 0));
+    // Its own imports are then looked for beside it, not beside the program.
+    CHECK(loaded_flags[1] == LOAD_WITH_ALTERED_SEARCH_PATH);
+}

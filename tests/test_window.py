@@ -1,6 +1,8 @@
 """The real program under Wine: its window, the focus, typing, closing and the exit codes."""
 
 import os
+import shutil
+import time
 
 from conftest import (SCREENSHOTS, TITLE, client_origin, geometry, key, pixels, probe, screenshot,
                       type_text, wait_for, wait_painted)
@@ -76,3 +78,68 @@ def test_a_second_start_brings_the_running_client_forward_and_ends(launch, fake)
     assert first.process.poll() is None
     key("alt+F4")
     assert first.wait() == 0
+
+
+def test_a_second_start_beside_an_elevated_or_busy_client_ends_at_once(launch, fake):
+    helper = os.path.join(os.environ["HALVOREN_BUILD"], "tests", "other_client.exe")
+
+    def ready(mode):
+        other = launch(helper, {"HALVOREN_OTHER_CLIENT": mode})
+        assert wait_for(lambda: "ready" in open(other.log.name).read(), 20), mode
+        return other
+    # A copy started as administrator holds the mutex where this account may not open it: another
+    # client all the same, so this one ends without a window and without asking the server anything.
+    other = ready("denied")
+    assert launch().wait() == 0
+    assert probe("state", TITLE) == "missing"
+    assert not fake.log()
+    other.kill()
+    # A client inside a request is brought forward without being waited for: this one ends long before
+    # the other answers again (15 s), and the restore it asked for happens once the other does.
+    other = ready("hung")
+    started = time.monotonic()
+    assert launch().wait() == 0
+    assert time.monotonic() - started < 10
+    assert wait_for(lambda: probe("state", "outro cliente").startswith("normal"), 30)
+
+
+
+def run_planted(launch, folder, exe, planted, until=None):
+    """Runs a copy of EXE from the new FOLDER with copies of the marking DLL beside it under the
+    PLANTED names, Wine told to prefer them as Windows prefers the program's folder; the marks left."""
+    marks = folder / "marks"
+    marks.mkdir(parents=True)
+    shutil.copy(exe, folder)
+    for name in planted:
+        shutil.copy(os.path.join(os.environ["HALVOREN_BUILD"], "tests", "planted.dll"), folder / name)
+    program = launch(str(folder / os.path.basename(exe)),
+                     {"WINEDLLOVERRIDES": ",".join(n[:-4] for n in planted) + "=n,b;mscoree,mshtml=",
+                      "HALVOREN_MARKS": "Z:" + str(marks).replace("/", "\\")})
+    if until:
+        until(program)
+    assert program.wait() == 0
+    return {f.name.lower() for f in marks.iterdir()}
+
+
+def test_dlls_planted_beside_the_program_are_not_loaded(launch, fake, tmp_path):
+    build = os.environ["HALVOREN_BUILD"]
+    # What the loader brings in before the entry point of a program that does nothing, with the
+    # client's imports and load configuration: under Wine its own user32's import version.dll, and
+    # WINHTTP and WINMM, as Wine ignores the dependent load flags (Windows 10 1607 and later honour
+    # them, and Windows' user32 is a KnownDLL importing no version.dll).
+    idle = run_planted(launch, tmp_path / "idle", os.path.join(build, "tests", "idle.exe"),
+                       ["version.dll", "winhttp.dll", "winmm.dll", "bcrypt.dll", "uxtheme.dll"])
+    assert "version.dll" in idle and "bcrypt.dll" not in idle, idle
+
+    # The client adds nothing to that: not the generator the stack guard loads, nor the theme Windows'
+    # DLLs load by name once it runs. WINHTTP and WINMM are not planted, as under Wine the client would
+    # call into the copies; nor is crypt32, which Wine's WinHTTP loads through its delayed imports at
+    # the first secure connection without the default directories the client set.
+    def until_it_has_asked_the_server(program):
+        assert program.window(), "the main window did not appear"
+        assert wait_for(lambda: any(r["path"] == "/suporte/avulso/api/presenca" for r in fake.log()), 20)
+        key("alt+F4")
+    planted = ["version.dll", "bcrypt.dll", "uxtheme.dll"]
+    client = run_planted(launch, tmp_path / "Downloads", os.path.join(build, "suporte.exe"), planted,
+                         until_it_has_asked_the_server)
+    assert client == idle & set(planted), client

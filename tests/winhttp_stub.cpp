@@ -22,4 +22,6 @@ BOOL WINAPI WinHttpReadData(void *, void *, DWORD, DWORD *) { return FALSE; }
 BOOL WINAPI WinHttpGetIEProxyConfigForCurrentUser(void *) { return FALSE; }
 BOOL WINAPI WinHttpGetProxyForUrl(void *, const wchar_t *, void *, void *) { return FALSE; }
 void *WINAPI WinHttpSetStatusCallback(void *, void *, DWORD, DWORD_PTR) { return nullptr; }
+BOOL WINAPI WinHttpQueryAuthSchemes(void *, DWORD *, DWORD *, DWORD *) { return FALSE; }
+BOOL WINAPI WinHttpSetCredentials(void *, DWORD, DWORD, const wchar_t *, const wchar_t *, void *) { return FALSE; }
 }

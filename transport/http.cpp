@@ -154,6 +154,39 @@ static void CALLBACK note_secure_failure(HINTERNET, DWORD_PTR, DWORD status, voi
 
 int certificate_out_of_date() { return (secure_failure & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) != 0; }
 
+// Sends the request and waits for the answer's headers: 1 and its status when they came (the status 0
+// if it cannot be read).
+static int exchange(HINTERNET request, const wchar_t *headers, const void *body, unsigned body_length,
+                    DWORD *status) {
+    *status = 0;
+    if (!WinHttpSendRequest(request, headers ? headers : WINHTTP_NO_ADDITIONAL_HEADERS, headers ? (DWORD)-1 : 0,
+                            (void *)body, body_length, body_length, 0) ||
+        !WinHttpReceiveResponse(request, nullptr))
+        return 0;
+    DWORD size = sizeof *status;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                        status, &size, WINHTTP_NO_HEADER_INDEX);
+    return 1;
+}
+
+// Many offices' proxies take the customer's Windows sign-in (Negotiate or NTLM) without asking anything:
+// the request is given the signed-in user's own logon for the proxy, and 1 says it may go once more.
+// Nothing else is answered (Basic would need a password, and the program never asks for one).
+static int sign_in_to_proxy(HINTERNET request) {
+    DWORD schemes = 0, first = 0, target = 0;
+    if (!WinHttpQueryAuthSchemes(request, &schemes, &first, &target) || target != WINHTTP_AUTH_TARGET_PROXY)
+        return 0;
+    DWORD scheme = (schemes & WINHTTP_AUTH_SCHEME_NEGOTIATE) ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                   : (schemes & WINHTTP_AUTH_SCHEME_NTLM)    ? WINHTTP_AUTH_SCHEME_NTLM
+                                                             : 0;
+    if (!scheme) return 0;
+    // WinHTTP's default policy gives the logon only to hosts on the proxy bypass list, never to the
+    // proxy itself.
+    DWORD low = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+    return WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &low, sizeof low) &&
+           WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, scheme, nullptr, nullptr, nullptr);
+}
+
 int http_payload(const wchar_t *path, const void *body, unsigned body_length, const wchar_t *headers,
                  int request_class, const char *token) {
     secure_failure = 0;
@@ -201,17 +234,17 @@ int http_payload(const wchar_t *path, const void *body, unsigned body_length, co
         WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
     }
 
-    BOOL sent = WinHttpSendRequest(request, header_text ? header_text : WINHTTP_NO_ADDITIONAL_HEADERS,
-                                   header_text ? (DWORD)-1 : 0, (void *)body, body_length, body_length, 0);
+    int answered = exchange(request, header_text, body, body_length, &status);
     // WinHTTP keeps its own copy of the headers from here on.
     erase_secret(combined, sizeof combined);
-    if (!sent || !WinHttpReceiveResponse(request, nullptr)) {
+    // The request keeps its headers, redirect policy and time-outs; only the body is given again. Once:
+    // a proxy that refuses the customer's logon is not asked again.
+    if (answered && status == HTTP_STATUS_PROXY_AUTH_REQ && sign_in_to_proxy(request))
+        answered = exchange(request, nullptr, body, body_length, &status);
+    if (!answered) {
         WinHttpCloseHandle(request);
         return 0;
     }
-    DWORD size = sizeof status;
-    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                        &status, &size, WINHTTP_NO_HEADER_INDEX);
     int whole = read_body(request);
     WinHttpCloseHandle(request);
     // A proxy that wants credentials answered, not the server: no answer, for every caller.
