@@ -4,6 +4,7 @@
 
 // The capture objects, when a session made them.
 void drop_capture() {
+    drop_frame_drawing();
     if (!capture_dc) return;
     // The bitmap goes back out of the DC first: a selected bitmap cannot be deleted.
     SelectObject(capture_dc, capture_old);

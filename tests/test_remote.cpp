@@ -72,6 +72,11 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
     return n < (UINT)taken ? n : taken;
 }
 
+// SM_SWAPBUTTON as a mouse set for the left hand has it, through GetSystemMetrics' import slot while set.
+int swapped_buttons;
+decltype(&GetSystemMetrics) real_metrics;
+int WINAPI metrics(int index) { return index == SM_SWAPBUTTON && swapped_buttons ? 1 : real_metrics(index); }
+
 // A performance counter that advances by read_spans[0] over the first two readings and by
 // read_spans[1] over the next two: the span of the session's first screen read and of its second.
 long long read_spans[2], counter_ticks;
@@ -90,6 +95,9 @@ void begin() {
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
     remote_reset();
+    // The frames show the pointer: it waits in the top-left corner, with the arrow's shape.
+    SetCursorPos(0, 0);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 // Runs a shell command on the host (Wine starts Unix programs itself) and waits for it.
@@ -405,9 +413,9 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     int high = 0;
     for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
     CHECK(high == 0);
-    // The capture objects are kept for the next frame. The first frame read the screen at once, the
-    // second reads it in bands and the third the way that was faster: the same picture each time,
-    // though the copy is blanked before each read.
+    // The capture objects are kept for the next frame. The first frame read the fresh copy in bands,
+    // the second reads it at once and the third in bands again, both timed: the same picture each
+    // time, though the copy is blanked before each read.
     static unsigned short first[640 * 360];
     memcpy(first, frame, sizeof first);
     HDC dc = capture_dc;
@@ -425,7 +433,10 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
         drop_capture();
         counter_calls = 0;
         read_spans[0] = bands_faster ? 900 : 10, read_spans[1] = bands_faster ? 10 : 900;
-        for (int i = 0; i < 3; i++) tick(remote_timer);
+        // The fresh copy's first read pays for its pages: it is not timed.
+        tick(remote_timer);
+        CHECK(counter_calls == 0);
+        for (int i = 0; i < 2; i++) tick(remote_timer);
         CHECK(counter_calls == 4);
         CHECK((bands_faster ? capture_rows < capture_height : capture_rows == capture_height));
         CHECK(memcmp(sent_body(), first, sizeof first) == 0);
@@ -460,6 +471,16 @@ TEST_CASE("dpi: the frame shows the whole physical screen and clicks land where 
     accepted("clicar 300 170\n");
     tick(remote_timer);
     CHECK(wait_until([] { return marker_clicks == 1; }));
+    // That frame shows the pointer where the move put it, the tip of the arrow at frame pixel (620, 350).
+    frame = (const unsigned short *)sent_body();
+    int tip = 0, elsewhere = 0;
+    for (int y = 324; y < 360; y++)
+        for (int x = 576; x < 640; x++) {
+            int other = frame[y * 640 + x] != 0x7C00;
+            if (x >= 620 && x < 628 && y >= 350) tip += other;
+            else if (x < 619 || y < 349) elsewhere += other;
+        }
+    CHECK((tip >= 10 && elsewhere == 0));
     DestroyWindow(marker);
 }
 
@@ -507,15 +528,21 @@ TEST_CASE("command lines become input records by the grid and range rules") {
         {"direito", 160, 90, 3, {0x8001, 8, 16}, 32869, 32949},
         {"clicar", 320, 0, 0, {}, 0, 0},
         {"mover", 0, 180, 0, {}, 0, 0},
+        // With the buttons swapped for the left hand, the primary button is the physical right one.
+        {"clicar", 319, 179, 3, {0x8001, 8, 16}, 65432, 65352},
+        {"direito", 160, 90, 3, {0x8001, 2, 4}, 32869, 32949},
     };
     INPUT in[3];
+    if (!real_metrics) real_metrics = (decltype(&GetSystemMetrics))swap_import("user32.dll", "GetSystemMetrics", (void *)metrics);
     for (const auto &row : mouse) {
         CAPTURE(row.verb);
+        swapped_buttons = &row >= mouse + 5;
         REQUIRE(remote_inputs(row.verb, row.first, row.second, in) == row.count);
         for (int i = 0; i < row.count; i++)
             CHECK((in[i].type == INPUT_MOUSE && in[i].mi.dwFlags == row.flags[i] && in[i].mi.mouseData == 0 &&
                    in[i].mi.dx == (i ? 0 : row.dx) && in[i].mi.dy == (i ? 0 : row.dy)));
     }
+    swapped_buttons = 0;
     REQUIRE(remote_inputs("texto", 233, 7, in) == 2);
     CHECK((in[0].ki.wScan == 233 && in[0].ki.wVk == 0 && in[0].ki.dwFlags == 4 && in[1].ki.dwFlags == 6));
     // Keys keep their virtual key and gain the scan code of the US layout Wine and most customers
@@ -765,4 +792,328 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     CHECK(c.at(430, 135) == 0xBD1120);
     CHECK(white > 20);
     switch_session(0);
+}
+
+namespace {
+// Monitors laid out by the test, through the import slots of EnumDisplayMonitors and GetMonitorInfoW
+// while `fake_screens` is set; the first is the primary.
+int fake_screens;
+RECT fake_screen[2];
+decltype(&EnumDisplayMonitors) real_enum_monitors;
+decltype(&GetMonitorInfoW) real_monitor_info;
+BOOL WINAPI enum_monitors(HDC dc, const RECT *clip, MONITORENUMPROC proc, LPARAM data) {
+    if (!fake_screens) return real_enum_monitors(dc, clip, proc, data);
+    for (int i = 0; i < fake_screens; i++) proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
+    return TRUE;
+}
+BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
+    INT_PTR i = (INT_PTR)m - 1;
+    if (!fake_screens || i < 0 || i >= fake_screens) return real_monitor_info(m, info);
+    info->rcMonitor = info->rcWork = fake_screen[i];
+    info->dwFlags = i ? 0 : MONITORINFOF_PRIMARY;
+    return TRUE;
+}
+void lay_out_screens(int n, RECT primary = {}, RECT second = {}) {
+    if (!real_enum_monitors) {
+        real_enum_monitors = (decltype(&EnumDisplayMonitors))swap_import("user32.dll", "EnumDisplayMonitors", (void *)enum_monitors);
+        real_monitor_info = (decltype(&GetMonitorInfoW))swap_import("user32.dll", "GetMonitorInfoW", (void *)monitor_info);
+    }
+    fake_screens = n, fake_screen[0] = primary, fake_screen[1] = second;
+}
+
+// The pointer GetCursorInfo tells while `fake_pointer` is set: `pointer` at `pointer_place`, hidden when null.
+int fake_pointer;
+HCURSOR pointer;
+POINT pointer_place;
+decltype(&GetCursorInfo) real_cursor_info;
+BOOL WINAPI cursor_info(CURSORINFO *ci) {
+    if (!fake_pointer) return real_cursor_info(ci);
+    ci->flags = pointer ? CURSOR_SHOWING : 0, ci->hCursor = pointer, ci->ptScreenPos = pointer_place;
+    return TRUE;
+}
+
+// The bounding box of the frame pixels of `r` that pass `test`; right 0 when none does.
+template <typename F> RECT frame_ink(const unsigned short *frame, F test, RECT r) {
+    RECT box = {640, 360, 0, 0};
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            if (test(frame[y * 640 + x]))
+                box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
+                       y + 1 > box.bottom ? y + 1 : box.bottom};
+    return box;
+}
+
+// A frame as the technician sees it, saved with HALVOREN_REVIEW set.
+void review_frame(const unsigned short *frame, const char *name) {
+    canvas c(640, 360);
+    for (int i = 0; i < 640 * 360; i++)
+        c.pixels[i] = (frame[i] >> 10 & 31) * 255 / 31 << 16 | (frame[i] >> 5 & 31) * 255 / 31 << 8 | (frame[i] & 31) * 255 / 31;
+    review(c, name);
+}
+} // namespace
+
+TEST_CASE("the frames show the pointer at its place, large enough, and nothing when it is hidden") {
+    begin();
+    show_board();
+    // The system's arrow over the red quadrant, right of the edit field: its tip at the pointer's place,
+    // at least 12 frame rows tall.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(w / 4, h / 4);
+    flush_events();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    accepted();
+    tick(remote_timer);
+    auto not_red = [](unsigned short p) { return p != quadrant555[0]; };
+    RECT arrow = frame_ink((const unsigned short *)sent_body(), not_red, {150, 85, 320, 180});
+    review_frame((const unsigned short *)sent_body(), "frame-pointer");
+    CAPTURE(arrow.left);
+    CAPTURE(arrow.top);
+    CAPTURE(arrow.bottom);
+    CHECK((abs(arrow.left - 160) <= 1 && abs(arrow.top - 90) <= 1 && arrow.bottom - arrow.top >= 12));
+    ShowCursor(FALSE);
+    tick(remote_timer);
+    ShowCursor(TRUE);
+    CHECK(frame_ink((const unsigned short *)sent_body(), not_red, {150, 85, 320, 180}).right == 0);
+    // A known shape, a magenta block around its hotspot, on monitors of 1280 x 720 and 3840 x 2160: the
+    // block's middle where the pointer is, and at least 12 frame rows tall. Past the real screen the
+    // copy is black.
+    static unsigned colour[32 * 32], mask[32];
+    for (int y = 0; y < 32; y++) {
+        mask[y] = 0xFFFFFFFF;
+        for (int x = 0; x < 32; x++) colour[y * 32 + x] = x >= 8 && x < 24 && y >= 4 && y < 28 ? 0xFF00FF : 0;
+        if (y >= 4 && y < 28) mask[y] = 0xFF0000FF;  // the bytes of bits 8..23, most significant first
+    }
+    ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
+    pointer = CreateIconIndirect(&shape);
+    if (!real_cursor_info) real_cursor_info = (decltype(&GetCursorInfo))swap_import("user32.dll", "GetCursorInfo", (void *)cursor_info);
+    fake_pointer = 1;
+    const SIZE sizes[] = {{1280, 720}, {3840, 2160}};
+    for (SIZE size : sizes) {
+        CAPTURE(size.cx);
+        lay_out_screens(1, {0, 0, size.cx, size.cy});
+        pointer_place = {size.cx * 3 / 8, size.cy / 8};
+        tick(remote_timer);
+        RECT block = frame_ink((const unsigned short *)sent_body(), [](unsigned short p) { return (p >> 10) > 20 && (p & 31) > 20 && (p >> 5 & 31) < 8; }, {0, 0, 640, 360});
+        CHECK((abs(block.left + block.right - 480) <= 2 && abs(block.top + block.bottom - 90) <= 2));
+        CHECK(block.bottom - block.top >= 12);
+    }
+    // Hidden, it is drawn nowhere.
+    HCURSOR shown = pointer;
+    pointer = nullptr;
+    tick(remote_timer);
+    CHECK(frame_ink((const unsigned short *)sent_body(), [](unsigned short p) { return p == 0x7C1F; }, {0, 0, 640, 360}).right == 0);
+    fake_pointer = 0;
+    lay_out_screens(0);
+    DestroyCursor(shown);
+    DeleteObject(shape.hbmMask);
+    DeleteObject(shape.hbmColor);
+}
+
+namespace {
+// The input desktop as OpenInputDesktop and GetUserObjectInformationW tell it while `fake_desktop` is
+// set: none to open when `desktop_name` is null, else one of that name; and, while `failing_read` is
+// set, a BitBlt that fails as a read of an unavailable screen does.
+int fake_desktop, failing_read;
+const wchar_t *desktop_name;
+decltype(&OpenInputDesktop) real_input_desktop;
+decltype(&GetUserObjectInformationW) real_object_information;
+decltype(&BitBlt) real_bitblt;
+HDESK WINAPI input_desktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
+    return fake_desktop && !desktop_name ? nullptr : real_input_desktop(flags, inherit, access);
+}
+BOOL WINAPI object_information(HANDLE h, int index, void *out, DWORD size, DWORD *needed) {
+    if (!fake_desktop || index != UOI_NAME) return real_object_information(h, index, out, size, needed);
+    *needed = (DWORD)(wcslen(desktop_name) + 1) * 2;
+    return *needed <= size && wcscpy((wchar_t *)out, desktop_name);
+}
+BOOL WINAPI bitblt(HDC d, int x, int y, int w, int h, HDC s, int sx, int sy, DWORD op) {
+    return !failing_read && real_bitblt(d, x, y, w, h, s, sx, sy, op);
+}
+void fake_the_desktop() {
+    if (real_input_desktop) return;
+    real_input_desktop = (decltype(&OpenInputDesktop))swap_import("user32.dll", "OpenInputDesktop", (void *)input_desktop);
+    real_object_information = (decltype(&GetUserObjectInformationW))swap_import("user32.dll", "GetUserObjectInformationW", (void *)object_information);
+    real_bitblt = (decltype(&BitBlt))swap_import("gdi32.dll", "BitBlt", (void *)bitblt);
+}
+
+// Whether a frame shows nothing but greys (the pause notice's dark, its white and their blends), and
+// how many of its pixels are white.
+bool only_grey(const unsigned short *f, int *white) {
+    int coloured = 0;
+    *white = 0;
+    for (int i = 0; i < 640 * 360; i++) {
+        int r = f[i] >> 10 & 31, g = f[i] >> 5 & 31, b = f[i] & 31;
+        coloured += abs(r - g) > 1 || abs(g - b) > 1;
+        *white += f[i] == 0x7FFF;
+    }
+    return coloured == 0;
+}
+} // namespace
+
+TEST_CASE("a paused session and a protected desktop upload a notice instead of the screen and apply nothing") {
+    begin();
+    show_board();
+    swap_import("user32.dll", "SendInput", (void *)record_input);
+    fake_the_desktop();
+    calls = 0;
+    // Paused from its first frame the session never reads the screen; the frames still go up each tick.
+    remote_paused = 1;
+    accepted("clicar 40 30\n");
+    tick(remote_timer);
+    tick(remote_timer);
+    int white;
+    CHECK((fake_count() == 2 && !capture_dc && calls == 0));
+    CHECK((only_grey((const unsigned short *)sent_body(), &white) && white > 300));
+    review_frame((const unsigned short *)sent_body(), "frame-paused");
+    // The screen again: the first answer was aimed at the notice and is dropped, the next applied.
+    remote_paused = 0;
+    tick(remote_timer);
+    CHECK((((const unsigned short *)sent_body())[90 * 640 + 160] == quadrant555[0] && calls == 0));
+    tick(remote_timer);
+    CHECK(calls == 1);
+    // Windows shows a secure desktop, or the screen cannot be read: the last picture darkened under the
+    // reason, no command applied, until the desktop is back.
+    struct {
+        const wchar_t *desktop;
+        int read_fails;
+    } const protections[] = {{nullptr, 0}, {L"Winlogon", 0}, {L"Screen-saver", 0}, {L"Default", 1}};
+    for (const auto &p : protections) {
+        CAPTURE(p.read_fails);
+        fake_desktop = 1, desktop_name = p.desktop, failing_read = p.read_fails;
+        calls = 0;
+        tick(remote_timer);
+        const unsigned short *frame = (const unsigned short *)sent_body();
+        int darkened = 1;
+        for (int q = 0; q < 4; q++) {
+            unsigned shown = frame[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320], was = quadrant555[q];
+            for (int c = 0; c < 15; c += 5) darkened &= (shown >> c & 31) <= (was >> c & 31) / 2 && (shown >> c & 31) >= (was >> c & 31) / 4;
+        }
+        int words = 0;
+        for (int i = 150 * 640; i < 210 * 640; i++) words += frame[i] == 0x7FFF;
+        CHECK((darkened && words > 300 && remote_condition == screen_protected && calls == 0));
+        if (p.desktop == nullptr) review_frame(frame, "frame-protected");
+        fake_desktop = failing_read = 0;
+        tick(remote_timer);
+        CHECK((((const unsigned short *)sent_body())[270 * 640 + 480] == quadrant555[3] && calls == 0));
+        CHECK(remote_condition == screen_open);
+        tick(remote_timer);
+        CHECK(calls == 1);
+    }
+}
+
+namespace {
+// Integrity levels as the token calls the program looks up at run time tell them, through
+// GetProcAddress' import slot: the program's own token (opened through its pseudo handle) at
+// `own_level` and every other at `their_level`; -1 is a token that cannot be opened. LoadLibraryExW
+// refuses LOAD_LIBRARY_SEARCH_SYSTEM32 as Windows 7 without its update does, and keeps the name it
+// was asked for then.
+long own_level, their_level;
+int opened_own;
+wchar_t loaded[MAX_PATH];
+decltype(&GetProcAddress) real_proc_address;
+decltype(&LoadLibraryExW) real_load_library;
+BOOL WINAPI open_token(HANDLE process, DWORD access, HANDLE *token) {
+    opened_own = process == GetCurrentProcess();
+    return (opened_own ? own_level : their_level) >= 0 && OpenProcessToken(process, access, token);
+}
+BOOL WINAPI token_information(HANDLE token, TOKEN_INFORMATION_CLASS kind, void *out, DWORD size, DWORD *needed) {
+    if (kind != TokenIntegrityLevel) return GetTokenInformation(token, kind, out, size, needed);
+    struct label {
+        TOKEN_MANDATORY_LABEL label;
+        SID sid;
+    } *l = (label *)out;
+    l->sid = {SID_REVISION, 1, SECURITY_MANDATORY_LABEL_AUTHORITY, {(DWORD)(opened_own ? own_level : their_level)}};
+    l->label.Label = {&l->sid, SE_GROUP_INTEGRITY};
+    *needed = sizeof *l;
+    return size >= sizeof *l;
+}
+FARPROC WINAPI proc_address(HMODULE dll, LPCSTR name) {
+    if ((ULONG_PTR)name > 0xFFFF && strcmp(name, "OpenProcessToken") == 0) return (FARPROC)(void *)open_token;
+    if ((ULONG_PTR)name > 0xFFFF && strcmp(name, "GetTokenInformation") == 0) return (FARPROC)(void *)token_information;
+    return real_proc_address(dll, name);
+}
+HMODULE WINAPI load_library(LPCWSTR name, HANDLE file, DWORD flags) {
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) return SetLastError(ERROR_INVALID_PARAMETER), nullptr;
+    wcscpy(loaded, name);
+    return real_load_library(name, file, flags);
+}
+} // namespace
+
+TEST_CASE("an administrator's window in front is named on the frame and the input Windows drops counts as refused") {
+    begin();
+    // Before the program's first look-up of the token calls.
+    real_proc_address = (decltype(&GetProcAddress))swap_import("kernel32.dll", "GetProcAddress", (void *)proc_address);
+    real_load_library = (decltype(&LoadLibraryExW))swap_import("kernel32.dll", "LoadLibraryExW", (void *)load_library);
+    show_board();
+    swap_import("user32.dll", "SendInput", (void *)record_input);
+    struct {
+        long own, theirs;
+        bool above;
+    } const levels[] = {{0x2000, 0x3000, true},  {0x2000, 0x2000, false}, {0x3000, 0x3000, false},
+                        {0x2000, 0x4000, true},  {0x2000, -1, true},      {-1, 0x3000, false}};
+    for (const auto &l : levels) {
+        CAPTURE(l.theirs);
+        own_level = l.own, their_level = l.theirs;
+        // A move still moves the pointer; a key for the window in front and a click on it are dropped.
+        const char *answers[] = {"mover 240 45\n", "texto 65 0\n", "clicar 240 45\n"};
+        int refusals = remote_refusals;
+        calls = 0;
+        for (const char *a : answers) {
+            accepted(a);
+            tick(remote_timer);
+            CHECK(remote_refusals - refusals == (l.above && a != answers[0] ? 1 : 0));
+            refusals = remote_refusals;
+        }
+        const unsigned short *frame = (const unsigned short *)sent_body();
+        // The line across the top in the program's red; the screen under it.
+        CHECK(calls == 3);
+        CHECK(frame[3 * 640 + 400] == (l.above ? 0x5C44 : quadrant555[1]));
+        CHECK((frame[90 * 640 + 480] == quadrant555[1] && remote_condition == (l.above ? screen_elevated : screen_open)));
+        if (l.theirs == 0x3000 && l.above) review_frame(frame, "frame-elevated");
+    }
+    wchar_t advapi[MAX_PATH];
+    GetSystemDirectoryW(advapi, MAX_PATH);
+    wcscat(advapi, L"\\advapi32.dll");
+    CHECK(wcscmp(loaded, advapi) == 0);
+    present();
+    CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
+}
+
+TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on it") {
+    begin();
+    show_board();
+    // The X server's second monitor where it has one (tools/two-screens.sh), else the screen's right
+    // half stands for one, beside a primary of the left half.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    if (screen_count() < 2) lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h});
+    REQUIRE(screen_count() == 2);
+    RECT r = screen_rect(1);
+    int mw = r.right - r.left, mh = r.bottom - r.top;
+    // A red marker over the monitor's bottom-right quarter, past its edges.
+    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 3 / 4, r.top + mh / 2, mw / 4 + 20, mh / 2 + 20);
+    marker_clicks = 0;
+    flush_events();
+    remote_screen = 1;
+    accepted("mover 280 135\n");
+    tick(remote_timer);
+    const unsigned short *frame = (const unsigned short *)sent_body();
+    CHECK((frame[270 * 640 + 560] == 0x7C00 && frame[185 * 640 + 485] == 0x7C00));
+    CHECK((frame[270 * 640 + 470] != 0x7C00 && frame[175 * 640 + 560] != 0x7C00));
+    RECT cell = {r.left + mw * 280 / 320, r.top + mh * 135 / 180, r.left + mw * 281 / 320, r.top + mh * 136 / 180};
+    CHECK(wait_until([&] {
+        POINT p;
+        return GetCursorPos(&p) && PtInRect(&cell, p);
+    }));
+    // The pointer on it is on its frame.
+    tick(remote_timer);
+    CHECK(((const unsigned short *)sent_body())[271 * 640 + 561] != 0x7C00);
+    // Back on the primary, the answer to its first frame still clicks where the technician saw the
+    // marker; an index past the last shows the primary too.
+    remote_screen = 7;
+    accepted("clicar 280 135\n");
+    tick(remote_timer);
+    CHECK(((const unsigned short *)sent_body())[270 * 640 + 160] == quadrant555[2]);
+    CHECK(wait_until([] { return marker_clicks == 1; }));
+    lay_out_screens(0);
+    DestroyWindow(marker);
 }
