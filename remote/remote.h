@@ -74,8 +74,9 @@ LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
 // objects could not be made and the session ended.
 int capture_screen();
 void drop_capture();
-// What the frame step keeps for drawing the frames' notices and for mapping the commands; drop_capture
-// lets go of it.
+// What the frame step keeps for the session beyond the screen's copy (which a monitor of another size
+// makes again): the notices' drawing objects, the last picture, what the technician last saw.
+// remote_reset lets go of it.
 void drop_frame_drawing();
 // 32-bit screen pixels (rows top first, no padding) averaged down to a 640 x 360 frame in 5-5-5.
 void reduce_frame(const unsigned *pixels, int width, int height, unsigned short *out);

@@ -4,7 +4,6 @@
 
 // The capture objects, when a session made them.
 void drop_capture() {
-    drop_frame_drawing();
     if (!capture_dc) return;
     // The bitmap goes back out of the DC first: a selected bitmap cannot be deleted.
     SelectObject(capture_dc, capture_old);
@@ -21,6 +20,7 @@ void remote_reset() {
     close_consent();
     close_bar();
     drop_capture();
+    drop_frame_drawing();
     remote_paused = remote_screen = remote_condition = 0;
     approved[0] = offered[0] = 0;
     remote_state[0] = remote_id[0] = 0;

@@ -1082,10 +1082,10 @@ TEST_CASE("an administrator's window in front is named on the frame and the inpu
 TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on it") {
     begin();
     show_board();
-    // The X server's second monitor where it has one (tools/two-screens.sh), else the screen's right
-    // half stands for one, beside a primary of the left half.
+    // The X server's second monitor where it has one (tools/two-screens.sh), else the top of the
+    // screen's right half stands for one, beside a primary of the left half.
     int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    if (screen_count() < 2) lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h});
+    if (screen_count() < 2) lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h * 3 / 4});
     REQUIRE(screen_count() == 2);
     RECT r = screen_rect(1);
     int mw = r.right - r.left, mh = r.bottom - r.top;
