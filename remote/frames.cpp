@@ -18,6 +18,7 @@ int capture_rows;
 static long long whole_read;
 static int warm_copy;
 // What goes up: 640 x 360, 16 bits (5-5-5), rows top first, 460,800 bytes whatever the screen's size.
+// It holds the shown monitor's last picture; a notice goes up drawn instead of it or over a copy.
 unsigned short frame_pixels[640 * 360];
 
 // Frame column x covers screen columns [x * width, (x + 1) * width) in 640ths of a column: a first

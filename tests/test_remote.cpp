@@ -795,15 +795,16 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
 }
 
 namespace {
-// Monitors laid out by the test, through the import slots of EnumDisplayMonitors and GetMonitorInfoW
-// while `fake_screens` is set; the first is the primary.
+// Stand-ins in the executable's import slots, each answering as the platform would in a case Wine
+// cannot show, and as the real call while its switch is off. Monitors laid out by the test, the
+// primary first and listed last:
 int fake_screens;
 RECT fake_screen[2];
 decltype(&EnumDisplayMonitors) real_enum_monitors;
 decltype(&GetMonitorInfoW) real_monitor_info;
 BOOL WINAPI enum_monitors(HDC dc, const RECT *clip, MONITORENUMPROC proc, LPARAM data) {
     if (!fake_screens) return real_enum_monitors(dc, clip, proc, data);
-    for (int i = 0; i < fake_screens; i++) proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
+    for (int i = fake_screens - 1; i >= 0; i--) proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
     return TRUE;
 }
 BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
@@ -814,14 +815,11 @@ BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
     return TRUE;
 }
 void lay_out_screens(int n, RECT primary = {}, RECT second = {}) {
-    if (!real_enum_monitors) {
-        real_enum_monitors = (decltype(&EnumDisplayMonitors))swap_import("user32.dll", "EnumDisplayMonitors", (void *)enum_monitors);
-        real_monitor_info = (decltype(&GetMonitorInfoW))swap_import("user32.dll", "GetMonitorInfoW", (void *)monitor_info);
-    }
+    if (!real_enum_monitors) real_enum_monitors = stand_in("user32.dll", "EnumDisplayMonitors", enum_monitors);
+    if (!real_monitor_info) real_monitor_info = stand_in("user32.dll", "GetMonitorInfoW", monitor_info);
     fake_screens = n, fake_screen[0] = primary, fake_screen[1] = second;
 }
-
-// The pointer GetCursorInfo tells while `fake_pointer` is set: `pointer` at `pointer_place`, hidden when null.
+// The pointer, `pointer` at `pointer_place` (hidden when null):
 int fake_pointer;
 HCURSOR pointer;
 POINT pointer_place;
@@ -831,88 +829,7 @@ BOOL WINAPI cursor_info(CURSORINFO *ci) {
     ci->flags = pointer ? CURSOR_SHOWING : 0, ci->hCursor = pointer, ci->ptScreenPos = pointer_place;
     return TRUE;
 }
-
-// The bounding box of the frame pixels of `r` that pass `test`; right 0 when none does.
-template <typename F> RECT frame_ink(const unsigned short *frame, F test, RECT r) {
-    RECT box = {640, 360, 0, 0};
-    for (int y = r.top; y < r.bottom; y++)
-        for (int x = r.left; x < r.right; x++)
-            if (test(frame[y * 640 + x]))
-                box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
-                       y + 1 > box.bottom ? y + 1 : box.bottom};
-    return box;
-}
-
-// A frame as the technician sees it, saved with HALVOREN_REVIEW set.
-void review_frame(const unsigned short *frame, const char *name) {
-    canvas c(640, 360);
-    for (int i = 0; i < 640 * 360; i++)
-        c.pixels[i] = (frame[i] >> 10 & 31) * 255 / 31 << 16 | (frame[i] >> 5 & 31) * 255 / 31 << 8 | (frame[i] & 31) * 255 / 31;
-    review(c, name);
-}
-} // namespace
-
-TEST_CASE("the frames show the pointer at its place, large enough, and nothing when it is hidden") {
-    begin();
-    show_board();
-    // The system's arrow over the red quadrant, right of the edit field: its tip at the pointer's place,
-    // at least 12 frame rows tall.
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    SetCursorPos(w / 4, h / 4);
-    flush_events();
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    accepted();
-    tick(remote_timer);
-    auto not_red = [](unsigned short p) { return p != quadrant555[0]; };
-    RECT arrow = frame_ink((const unsigned short *)sent_body(), not_red, {150, 85, 320, 180});
-    review_frame((const unsigned short *)sent_body(), "frame-pointer");
-    CAPTURE(arrow.left);
-    CAPTURE(arrow.top);
-    CAPTURE(arrow.bottom);
-    CHECK((abs(arrow.left - 160) <= 1 && abs(arrow.top - 90) <= 1 && arrow.bottom - arrow.top >= 12));
-    ShowCursor(FALSE);
-    tick(remote_timer);
-    ShowCursor(TRUE);
-    CHECK(frame_ink((const unsigned short *)sent_body(), not_red, {150, 85, 320, 180}).right == 0);
-    // A known shape, a magenta block around its hotspot, on monitors of 1280 x 720 and 3840 x 2160: the
-    // block's middle where the pointer is, and at least 12 frame rows tall. Past the real screen the
-    // copy is black.
-    static unsigned colour[32 * 32], mask[32];
-    for (int y = 0; y < 32; y++) {
-        mask[y] = 0xFFFFFFFF;
-        for (int x = 0; x < 32; x++) colour[y * 32 + x] = x >= 8 && x < 24 && y >= 4 && y < 28 ? 0xFF00FF : 0;
-        if (y >= 4 && y < 28) mask[y] = 0xFF0000FF;  // the bytes of bits 8..23, most significant first
-    }
-    ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
-    pointer = CreateIconIndirect(&shape);
-    if (!real_cursor_info) real_cursor_info = (decltype(&GetCursorInfo))swap_import("user32.dll", "GetCursorInfo", (void *)cursor_info);
-    fake_pointer = 1;
-    const SIZE sizes[] = {{1280, 720}, {3840, 2160}};
-    for (SIZE size : sizes) {
-        CAPTURE(size.cx);
-        lay_out_screens(1, {0, 0, size.cx, size.cy});
-        pointer_place = {size.cx * 3 / 8, size.cy / 8};
-        tick(remote_timer);
-        RECT block = frame_ink((const unsigned short *)sent_body(), [](unsigned short p) { return (p >> 10) > 20 && (p & 31) > 20 && (p >> 5 & 31) < 8; }, {0, 0, 640, 360});
-        CHECK((abs(block.left + block.right - 480) <= 2 && abs(block.top + block.bottom - 90) <= 2));
-        CHECK(block.bottom - block.top >= 12);
-    }
-    // Hidden, it is drawn nowhere.
-    HCURSOR shown = pointer;
-    pointer = nullptr;
-    tick(remote_timer);
-    CHECK(frame_ink((const unsigned short *)sent_body(), [](unsigned short p) { return p == 0x7C1F; }, {0, 0, 640, 360}).right == 0);
-    fake_pointer = 0;
-    lay_out_screens(0);
-    DestroyCursor(shown);
-    DeleteObject(shape.hbmMask);
-    DeleteObject(shape.hbmColor);
-}
-
-namespace {
-// The input desktop as OpenInputDesktop and GetUserObjectInformationW tell it while `fake_desktop` is
-// set: none to open when `desktop_name` is null, else one of that name; and, while `failing_read` is
-// set, a BitBlt that fails as a read of an unavailable screen does.
+// The input desktop, none to open when `desktop_name` is null, and a screen read that fails:
 int fake_desktop, failing_read;
 const wchar_t *desktop_name;
 decltype(&OpenInputDesktop) real_input_desktop;
@@ -929,84 +846,10 @@ BOOL WINAPI object_information(HANDLE h, int index, void *out, DWORD size, DWORD
 BOOL WINAPI bitblt(HDC d, int x, int y, int w, int h, HDC s, int sx, int sy, DWORD op) {
     return !failing_read && real_bitblt(d, x, y, w, h, s, sx, sy, op);
 }
-void fake_the_desktop() {
-    if (real_input_desktop) return;
-    real_input_desktop = (decltype(&OpenInputDesktop))swap_import("user32.dll", "OpenInputDesktop", (void *)input_desktop);
-    real_object_information = (decltype(&GetUserObjectInformationW))swap_import("user32.dll", "GetUserObjectInformationW", (void *)object_information);
-    real_bitblt = (decltype(&BitBlt))swap_import("gdi32.dll", "BitBlt", (void *)bitblt);
-}
-
-// Whether a frame shows nothing but greys (the pause notice's dark, its white and their blends), and
-// how many of its pixels are white.
-bool only_grey(const unsigned short *f, int *white) {
-    int coloured = 0;
-    *white = 0;
-    for (int i = 0; i < 640 * 360; i++) {
-        int r = f[i] >> 10 & 31, g = f[i] >> 5 & 31, b = f[i] & 31;
-        coloured += abs(r - g) > 1 || abs(g - b) > 1;
-        *white += f[i] == 0x7FFF;
-    }
-    return coloured == 0;
-}
-} // namespace
-
-TEST_CASE("a paused session and a protected desktop upload a notice instead of the screen and apply nothing") {
-    begin();
-    show_board();
-    swap_import("user32.dll", "SendInput", (void *)record_input);
-    fake_the_desktop();
-    calls = 0;
-    // Paused from its first frame the session never reads the screen; the frames still go up each tick.
-    remote_paused = 1;
-    accepted("clicar 40 30\n");
-    tick(remote_timer);
-    tick(remote_timer);
-    int white;
-    CHECK((fake_count() == 2 && !capture_dc && calls == 0));
-    CHECK((only_grey((const unsigned short *)sent_body(), &white) && white > 300));
-    review_frame((const unsigned short *)sent_body(), "frame-paused");
-    // The screen again: the first answer was aimed at the notice and is dropped, the next applied.
-    remote_paused = 0;
-    tick(remote_timer);
-    CHECK((((const unsigned short *)sent_body())[90 * 640 + 160] == quadrant555[0] && calls == 0));
-    tick(remote_timer);
-    CHECK(calls == 1);
-    // Windows shows a secure desktop, or the screen cannot be read: the last picture darkened under the
-    // reason, no command applied, until the desktop is back.
-    struct {
-        const wchar_t *desktop;
-        int read_fails;
-    } const protections[] = {{nullptr, 0}, {L"Winlogon", 0}, {L"Screen-saver", 0}, {L"Default", 1}};
-    for (const auto &p : protections) {
-        CAPTURE(p.read_fails);
-        fake_desktop = 1, desktop_name = p.desktop, failing_read = p.read_fails;
-        calls = 0;
-        tick(remote_timer);
-        const unsigned short *frame = (const unsigned short *)sent_body();
-        int darkened = 1;
-        for (int q = 0; q < 4; q++) {
-            unsigned shown = frame[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320], was = quadrant555[q];
-            for (int c = 0; c < 15; c += 5) darkened &= (shown >> c & 31) <= (was >> c & 31) / 2 && (shown >> c & 31) >= (was >> c & 31) / 4;
-        }
-        int words = 0;
-        for (int i = 150 * 640; i < 210 * 640; i++) words += frame[i] == 0x7FFF;
-        CHECK((darkened && words > 300 && remote_condition == screen_protected && calls == 0));
-        if (p.desktop == nullptr) review_frame(frame, "frame-protected");
-        fake_desktop = failing_read = 0;
-        tick(remote_timer);
-        CHECK((((const unsigned short *)sent_body())[270 * 640 + 480] == quadrant555[3] && calls == 0));
-        CHECK(remote_condition == screen_open);
-        tick(remote_timer);
-        CHECK(calls == 1);
-    }
-}
-
-namespace {
-// Integrity levels as the token calls the program looks up at run time tell them, through
-// GetProcAddress' import slot: the program's own token (opened through its pseudo handle) at
-// `own_level` and every other at `their_level`; -1 is a token that cannot be opened. LoadLibraryExW
-// refuses LOAD_LIBRARY_SEARCH_SYSTEM32 as Windows 7 without its update does, and keeps the name it
-// was asked for then.
+// The integrity levels of the program's own token (opened through its pseudo handle) and of every
+// other, -1 for a token that cannot be opened, through the program's run-time look-up of the token
+// calls; and LoadLibraryExW refusing LOAD_LIBRARY_SEARCH_SYSTEM32 as Windows 7 without its update
+// does, keeping the name it is given then.
 long own_level, their_level;
 int opened_own;
 wchar_t loaded[MAX_PATH];
@@ -1028,8 +871,9 @@ BOOL WINAPI token_information(HANDLE token, TOKEN_INFORMATION_CLASS kind, void *
     return size >= sizeof *l;
 }
 FARPROC WINAPI proc_address(HMODULE dll, LPCSTR name) {
-    if ((ULONG_PTR)name > 0xFFFF && strcmp(name, "OpenProcessToken") == 0) return (FARPROC)(void *)open_token;
-    if ((ULONG_PTR)name > 0xFFFF && strcmp(name, "GetTokenInformation") == 0) return (FARPROC)(void *)token_information;
+    int named = (ULONG_PTR)name > 0xFFFF;
+    if (named && strcmp(name, "OpenProcessToken") == 0) return (FARPROC)(void *)open_token;
+    if (named && strcmp(name, "GetTokenInformation") == 0) return (FARPROC)(void *)token_information;
     return real_proc_address(dll, name);
 }
 HMODULE WINAPI load_library(LPCWSTR name, HANDLE file, DWORD flags) {
@@ -1037,15 +881,142 @@ HMODULE WINAPI load_library(LPCWSTR name, HANDLE file, DWORD flags) {
     wcscpy(loaded, name);
     return real_load_library(name, file, flags);
 }
+
+const unsigned short *last_frame() { return (const unsigned short *)sent_body(); }
+
+// The bounding box of the last frame's pixels in `r` that pass `test`; right 0 when none does.
+template <typename F> RECT frame_ink(F test, RECT r = {0, 0, 640, 360}) {
+    const unsigned short *frame = last_frame();
+    RECT box = {640, 360, 0, 0};
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            if (test(frame[y * 640 + x]))
+                box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
+                       y + 1 > box.bottom ? y + 1 : box.bottom};
+    return box;
+}
+
+// The last frame as the technician sees it, saved with HALVOREN_REVIEW set.
+void review_frame(const char *name) {
+    const unsigned short *f = last_frame();
+    canvas c(640, 360);
+    for (int i = 0; i < 640 * 360; i++)
+        c.pixels[i] = (f[i] >> 10 & 31) * 255 / 31 << 16 | (f[i] >> 5 & 31) * 255 / 31 << 8 | (f[i] & 31) * 255 / 31;
+    review(c, name);
+}
 } // namespace
 
-TEST_CASE("an administrator's window in front is named on the frame and the input Windows drops counts as refused") {
+TEST_CASE("the frames show the pointer at its place, large enough, and nothing when it is hidden") {
+    begin();
+    show_board();
+    // The system's arrow over the red quadrant, right of the edit field: its tip at the pointer's place,
+    // at least 12 frame rows tall.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(w / 4, h / 4);
+    flush_events();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    accepted();
+    tick(remote_timer);
+    auto not_red = [](unsigned short p) { return p != quadrant555[0]; };
+    RECT arrow = frame_ink(not_red, {150, 85, 320, 180});
+    CHECK((abs(arrow.left - 160) <= 1 && abs(arrow.top - 90) <= 1 && arrow.bottom - arrow.top >= 12));
+    ShowCursor(FALSE);
+    tick(remote_timer);
+    ShowCursor(TRUE);
+    CHECK(frame_ink(not_red, {150, 85, 320, 180}).right == 0);
+    // A magenta block around its hotspot, on monitors of 1280 x 720 and 3840 x 2160 (past the real
+    // screen the copy is black): the block's middle where the pointer is, at least 12 frame rows tall.
+    static unsigned colour[32 * 32], mask[32];
+    for (int y = 0; y < 32; y++) {
+        for (int x = 0; x < 32; x++) colour[y * 32 + x] = x >= 8 && x < 24 && y >= 4 && y < 28 ? 0xFF00FF : 0;
+        mask[y] = y >= 4 && y < 28 ? 0xFF0000FF : 0xFFFFFFFF;  // bits 8..23 clear, most significant first
+    }
+    ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
+    pointer = CreateIconIndirect(&shape);
+    if (!real_cursor_info) real_cursor_info = stand_in("user32.dll", "GetCursorInfo", cursor_info);
+    fake_pointer = 1;
+    auto magenta = [](unsigned short p) { return (p >> 10) > 20 && (p & 31) > 20 && (p >> 5 & 31) < 8; };
+    const SIZE sizes[] = {{1280, 720}, {3840, 2160}};
+    for (SIZE size : sizes) {
+        CAPTURE(size.cx);
+        lay_out_screens(1, {0, 0, size.cx, size.cy});
+        pointer_place = {size.cx * 3 / 8, size.cy / 8};
+        tick(remote_timer);
+        RECT block = frame_ink(magenta);
+        CHECK((abs(block.left + block.right - 480) <= 2 && abs(block.top + block.bottom - 90) <= 2));
+        CHECK(block.bottom - block.top >= 12);
+    }
+    // Hidden, or on the monitor left of the one shown, it is drawn nowhere.
+    HCURSOR shown = pointer;
+    pointer = nullptr;
+    tick(remote_timer);
+    CHECK(frame_ink(magenta).right == 0);
+    pointer = shown;
+    lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h});
+    remote_screen = 1;
+    pointer_place = {w / 2 - 2, h / 2};
+    tick(remote_timer);
+    CHECK(frame_ink(magenta).right == 0);
+    fake_pointer = 0;
+    lay_out_screens(0);
+    DestroyCursor(shown);
+    DeleteObject(shape.hbmMask);
+    DeleteObject(shape.hbmColor);
+}
+
+TEST_CASE("a frame says why the technician sees no screen or cannot use it, and nothing is applied meanwhile") {
     begin();
     // Before the program's first look-up of the token calls.
-    real_proc_address = (decltype(&GetProcAddress))swap_import("kernel32.dll", "GetProcAddress", (void *)proc_address);
-    real_load_library = (decltype(&LoadLibraryExW))swap_import("kernel32.dll", "LoadLibraryExW", (void *)load_library);
-    show_board();
+    real_proc_address = stand_in("kernel32.dll", "GetProcAddress", proc_address);
+    real_load_library = stand_in("kernel32.dll", "LoadLibraryExW", load_library);
+    real_input_desktop = stand_in("user32.dll", "OpenInputDesktop", input_desktop);
+    real_object_information = stand_in("user32.dll", "GetUserObjectInformationW", object_information);
+    real_bitblt = stand_in("gdi32.dll", "BitBlt", bitblt);
     swap_import("user32.dll", "SendInput", (void *)record_input);
+    show_board();
+    own_level = their_level = 0x2000;
+    // Paused from its first frame the session never reads the screen, and its frames still go up at
+    // each tick: greys alone (the dark, the white words and their blends).
+    remote_paused = 1;
+    accepted("clicar 40 30\n");
+    tick(remote_timer);
+    tick(remote_timer);
+    CHECK((fake_count() == 2 && !capture_dc && calls == 0));
+    auto coloured = [](unsigned short p) { return abs((p >> 10 & 31) - (p >> 5 & 31)) > 1 || abs((p >> 5 & 31) - (p & 31)) > 1; };
+    auto white = [](unsigned short p) { return p == 0x7FFF; };
+    CHECK((frame_ink(coloured).right == 0 && frame_ink(white, {0, 150, 640, 210}).right > 0));
+    review_frame("frame-paused");
+    // The screen again: the first answer was aimed at the notice and is dropped, the next applied.
+    remote_paused = 0;
+    tick(remote_timer);
+    CHECK((last_frame()[90 * 640 + 160] == quadrant555[0] && calls == 0));
+    tick(remote_timer);
+    CHECK(calls == 1);
+    // Windows shows a secure desktop, or the screen cannot be read: the last picture darkened under the
+    // reason, no command applied, until the desktop is back.
+    const wchar_t *const desktops[] = {nullptr, L"Winlogon", L"Screen-saver", L"Default"};
+    for (const wchar_t *desktop : desktops) {
+        CAPTURE(desktop == nullptr);
+        fake_desktop = 1, desktop_name = desktop, failing_read = desktop == desktops[3];
+        calls = 0;
+        tick(remote_timer);
+        int darkened = 1;
+        for (int q = 0; q < 4; q++)
+            for (int c = 0; c < 15; c += 5) {
+                int shown = last_frame()[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] >> c & 31, was = quadrant555[q] >> c & 31;
+                darkened &= shown <= was / 2 && shown >= was / 4;
+            }
+        RECT words = frame_ink(white, {0, 150, 640, 210});
+        CHECK((darkened && words.right - words.left > 300 && remote_condition == screen_protected && calls == 0));
+        if (!desktop) review_frame("frame-protected");
+        fake_desktop = failing_read = 0;
+        tick(remote_timer);
+        CHECK((last_frame()[270 * 640 + 480] == quadrant555[3] && calls == 0 && remote_condition == screen_open));
+        tick(remote_timer);
+        CHECK(calls == 1);
+    }
+    // A window of a process above the program's integrity level in front: a line across the top of the
+    // live picture. Windows drops a key for it or a click on it; a move still moves the pointer.
     struct {
         long own, theirs;
         bool above;
@@ -1054,27 +1025,21 @@ TEST_CASE("an administrator's window in front is named on the frame and the inpu
     for (const auto &l : levels) {
         CAPTURE(l.theirs);
         own_level = l.own, their_level = l.theirs;
-        // A move still moves the pointer; a key for the window in front and a click on it are dropped.
         const char *answers[] = {"mover 240 45\n", "texto 65 0\n", "clicar 240 45\n"};
-        int refusals = remote_refusals;
         calls = 0;
         for (const char *a : answers) {
+            int refusals = remote_refusals;
             accepted(a);
             tick(remote_timer);
-            CHECK(remote_refusals - refusals == (l.above && a != answers[0] ? 1 : 0));
-            refusals = remote_refusals;
+            CHECK(remote_refusals - refusals == (l.above && a != answers[0]));
         }
-        const unsigned short *frame = (const unsigned short *)sent_body();
-        // The line across the top in the program's red; the screen under it.
-        CHECK(calls == 3);
-        CHECK(frame[3 * 640 + 400] == (l.above ? 0x5C44 : quadrant555[1]));
-        CHECK((frame[90 * 640 + 480] == quadrant555[1] && remote_condition == (l.above ? screen_elevated : screen_open)));
-        if (l.theirs == 0x3000 && l.above) review_frame(frame, "frame-elevated");
+        CHECK((calls == 3 && last_frame()[3 * 640 + 400] == (l.above ? 0x5C44 : quadrant555[1])));
+        CHECK((last_frame()[90 * 640 + 480] == quadrant555[1] && remote_condition == (l.above ? screen_elevated : screen_open)));
+        if (l.theirs == 0x3000 && l.above) review_frame("frame-elevated");
     }
     wchar_t advapi[MAX_PATH];
     GetSystemDirectoryW(advapi, MAX_PATH);
-    wcscat(advapi, L"\\advapi32.dll");
-    CHECK(wcscmp(loaded, advapi) == 0);
+    CHECK(wcscmp(loaded, wcscat(advapi, L"\\advapi32.dll")) == 0);
     present();
     CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
 }
@@ -1096,23 +1061,26 @@ TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on 
     remote_screen = 1;
     accepted("mover 280 135\n");
     tick(remote_timer);
-    const unsigned short *frame = (const unsigned short *)sent_body();
+    const unsigned short *frame = last_frame();
     CHECK((frame[270 * 640 + 560] == 0x7C00 && frame[185 * 640 + 485] == 0x7C00));
     CHECK((frame[270 * 640 + 470] != 0x7C00 && frame[175 * 640 + 560] != 0x7C00));
+    // Moves over the virtual screen: without MOUSEEVENTF_VIRTUALDESK they reach the primary alone.
+    INPUT in[3];
+    CHECK((remote_inputs("mover", 280, 135, in) == 1 && in[0].mi.dwFlags == 0xC001));
     RECT cell = {r.left + mw * 280 / 320, r.top + mh * 135 / 180, r.left + mw * 281 / 320, r.top + mh * 136 / 180};
     CHECK(wait_until([&] {
         POINT p;
         return GetCursorPos(&p) && PtInRect(&cell, p);
     }));
-    // The pointer on it is on its frame.
+    // The pointer there is on the monitor's frame.
     tick(remote_timer);
-    CHECK(((const unsigned short *)sent_body())[271 * 640 + 561] != 0x7C00);
-    // Back on the primary, the answer to its first frame still clicks where the technician saw the
-    // marker; an index past the last shows the primary too.
+    CHECK(last_frame()[271 * 640 + 561] != 0x7C00);
+    // Back on the primary (an index past the last shows it too), the answer to its first frame still
+    // clicks where the technician saw the marker.
     remote_screen = 7;
     accepted("clicar 280 135\n");
     tick(remote_timer);
-    CHECK(((const unsigned short *)sent_body())[270 * 640 + 160] == quadrant555[2]);
+    CHECK(last_frame()[270 * 640 + 160] == quadrant555[2]);
     CHECK(wait_until([] { return marker_clicks == 1; }));
     lay_out_screens(0);
     DestroyWindow(marker);
