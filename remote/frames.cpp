@@ -193,13 +193,14 @@ static const pointer_shape *shape_of(HCURSOR cursor) {
     if (!GetIconInfo(cursor, &icon)) return nullptr;
     BITMAP mask = {};
     GetObjectW(icon.hbmMask, sizeof mask, &mask);
-    // A monochrome cursor's mask holds its AND and XOR halves one above the other.
-    pointer_shape &s = shapes[next_shape++ % known_shapes];
-    s = {cursor, mask.bmWidth, icon.hbmColor ? mask.bmHeight : mask.bmHeight / 2, (int)icon.xHotspot,
-         (int)icon.yHotspot};
     DeleteObject(icon.hbmMask);
     if (icon.hbmColor) DeleteObject(icon.hbmColor);
-    return s.width > 0 && s.height > 0 ? &s : nullptr;
+    // A monochrome cursor's mask holds its AND and XOR halves one above the other.
+    int height = icon.hbmColor ? mask.bmHeight : mask.bmHeight / 2;
+    if (mask.bmWidth <= 0 || height <= 0) return nullptr;
+    pointer_shape &s = shapes[next_shape++ % known_shapes];
+    s = {cursor, mask.bmWidth, height, (int)icon.xHotspot, (int)icon.yHotspot};
+    return &s;
 }
 
 // GetIconInfo makes two bitmaps at each call: the system's own pointers are looked up once for the
@@ -208,8 +209,9 @@ static void know_system_pointers() {
     static int known;
     if (known) return;
     known = 1;
-    static const LPCWSTR ids[] = {IDC_ARROW,  IDC_IBEAM,  IDC_WAIT,   IDC_CROSS, IDC_UPARROW, IDC_SIZENWSE, IDC_SIZENESW,
-                                  IDC_SIZEWE, IDC_SIZENS, IDC_SIZEALL, IDC_NO,   IDC_HAND,    IDC_APPSTARTING, IDC_HELP};
+    static const LPCWSTR ids[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,        IDC_CROSS,  IDC_UPARROW,
+                                  IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE,      IDC_SIZENS, IDC_SIZEALL,
+                                  IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
     for (LPCWSTR id : ids) {
         HCURSOR cursor = LoadCursorW(nullptr, id);
         if (cursor) shape_of(cursor);
@@ -229,8 +231,10 @@ static void draw_pointer(RECT shown, int width, int height) {
     int rows = (pointer_cell_rows * height + 359) / 360;
     if (rows < s->height) rows = s->height;
     int columns = MulDiv(s->width, rows, s->height);
-    int x = MulDiv(info.ptScreenPos.x - shown.left, width, shown.right - shown.left) - MulDiv(s->hot_x, rows, s->height);
-    int y = MulDiv(info.ptScreenPos.y - shown.top, height, shown.bottom - shown.top) - MulDiv(s->hot_y, rows, s->height);
+    int x = MulDiv(info.ptScreenPos.x - shown.left, width, shown.right - shown.left) -
+            MulDiv(s->hot_x, rows, s->height);
+    int y = MulDiv(info.ptScreenPos.y - shown.top, height, shown.bottom - shown.top) -
+            MulDiv(s->hot_y, rows, s->height);
     DrawIconEx(capture_dc, x, y, info.hCursor, columns, rows, 0, nullptr, DI_NORMAL);
     GdiFlush();
 }
@@ -261,7 +265,8 @@ int capture_screen() {
         if (copied) draw_pointer(shown, width, height);
         shown_screen = shown;
         int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        shown_desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        shown_desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                         top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     }
     end_physical_view(old);
     if (!copied) return 0;
@@ -282,9 +287,10 @@ static HFONT notice_font, line_font;
 static int notice_ready() {
     if (notice_dc) return 1;
     notice_dc = CreateCompatibleDC(nullptr);
-    notice_bitmap = CreateDIBSection(nullptr, &notice_format, DIB_RGB_COLORS, (void **)&notice_pixels, nullptr, 0);
-    notice_font = CreateFontW(-22, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
-                              L"Segoe UI");
+    notice_bitmap =
+        CreateDIBSection(nullptr, &notice_format, DIB_RGB_COLORS, (void **)&notice_pixels, nullptr, 0);
+    notice_font = CreateFontW(-22, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY,
+                              0, L"Segoe UI");
     line_font = CreateFontW(-15, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
                             L"Segoe UI");
     if (notice_dc && notice_bitmap) notice_old = (HBITMAP)SelectObject(notice_dc, notice_bitmap);
@@ -362,8 +368,9 @@ static const unsigned short *protected_frame() {
     } else {
         fill({0, 0, 640, 360}, session_header_colour);
     }
-    static const wchar_t words[] = L"O Windows está mostrando uma tela protegida (aviso de segurança ou bloqueio). "
-                                   L"Peça ao cliente para responder no computador.";
+    static const wchar_t words[] =
+        L"O Windows está mostrando uma tela protegida (aviso de segurança ou bloqueio). "
+        L"Peça ao cliente para responder no computador.";
     RECT box = {70, 0, 570, 360};
     int h = text_in(words, notice_font, box, 0);
     fill({50, 180 - h / 2 - 18, 590, 180 + h - h / 2 + 18}, session_header_colour);
@@ -391,7 +398,7 @@ static const unsigned short *elevated_frame() {
 // answer's commands are dropped, never kept for later: they were aimed at a picture of no screen.
 int send_frame() {
     if (!remote_paused)
-        remote_condition = !customers_desktop()                    ? screen_protected
+        remote_condition = !customers_desktop()                   ? screen_protected
                            : above_program(GetForegroundWindow()) ? screen_elevated
                                                                   : screen_open;
     // The bar is on the screen before the first picture of it is taken: the technician sees it too.
@@ -463,7 +470,8 @@ static UINT keypad_scan(unsigned vk) {
 static POINT grid_point(unsigned x, unsigned y) {
     RECT r = grid_screen;
     if (r.right <= r.left) r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return {r.left + (LONG)(2 * x + 1) * (r.right - r.left) / 640, r.top + (LONG)(2 * y + 1) * (r.bottom - r.top) / 360};
+    return {r.left + (LONG)(2 * x + 1) * (r.right - r.left) / 640,
+            r.top + (LONG)(2 * y + 1) * (r.bottom - r.top) / 360};
 }
 
 // A pixel's centre in the 0..65535 range that absolute moves over the virtual screen take.

@@ -75,7 +75,9 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
 // SM_SWAPBUTTON as a mouse set for the left hand has it, through GetSystemMetrics' import slot while set.
 int swapped_buttons;
 decltype(&GetSystemMetrics) real_metrics;
-int WINAPI metrics(int index) { return index == SM_SWAPBUTTON && swapped_buttons ? 1 : real_metrics(index); }
+int WINAPI metrics(int index) {
+    return index == SM_SWAPBUTTON && swapped_buttons ? 1 : real_metrics(index);
+}
 
 // A performance counter that advances by read_spans[0] over the first two readings and by
 // read_spans[1] over the next two: the span of the session's first screen read and of its second.
@@ -477,8 +479,10 @@ TEST_CASE("dpi: the frame shows the whole physical screen and clicks land where 
     for (int y = 324; y < 360; y++)
         for (int x = 576; x < 640; x++) {
             int other = frame[y * 640 + x] != 0x7C00;
-            if (x >= 620 && x < 628 && y >= 350) tip += other;
-            else if (x < 619 || y < 349) elsewhere += other;
+            if (x >= 620 && x < 628 && y >= 350)
+                tip += other;
+            else if (x < 619 || y < 349)
+                elsewhere += other;
         }
     CHECK((tip >= 10 && elsewhere == 0));
     DestroyWindow(marker);
@@ -533,7 +537,7 @@ TEST_CASE("command lines become input records by the grid and range rules") {
         {"direito", 160, 90, 3, {0x8001, 2, 4}, 32869, 32949},
     };
     INPUT in[3];
-    if (!real_metrics) real_metrics = (decltype(&GetSystemMetrics))swap_import("user32.dll", "GetSystemMetrics", (void *)metrics);
+    if (!real_metrics) real_metrics = stand_in("user32.dll", "GetSystemMetrics", metrics);
     for (const auto &row : mouse) {
         CAPTURE(row.verb);
         swapped_buttons = &row >= mouse + 5;
@@ -804,7 +808,8 @@ decltype(&EnumDisplayMonitors) real_enum_monitors;
 decltype(&GetMonitorInfoW) real_monitor_info;
 BOOL WINAPI enum_monitors(HDC dc, const RECT *clip, MONITORENUMPROC proc, LPARAM data) {
     if (!fake_screens) return real_enum_monitors(dc, clip, proc, data);
-    for (int i = fake_screens - 1; i >= 0; i--) proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
+    for (int i = fake_screens - 1; i >= 0; i--)
+        proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
     return TRUE;
 }
 BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
@@ -815,7 +820,8 @@ BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
     return TRUE;
 }
 void lay_out_screens(int n, RECT primary = {}, RECT second = {}) {
-    if (!real_enum_monitors) real_enum_monitors = stand_in("user32.dll", "EnumDisplayMonitors", enum_monitors);
+    if (!real_enum_monitors)
+        real_enum_monitors = stand_in("user32.dll", "EnumDisplayMonitors", enum_monitors);
     if (!real_monitor_info) real_monitor_info = stand_in("user32.dll", "GetMonitorInfoW", monitor_info);
     fake_screens = n, fake_screen[0] = primary, fake_screen[1] = second;
 }
@@ -859,13 +865,15 @@ BOOL WINAPI open_token(HANDLE process, DWORD access, HANDLE *token) {
     opened_own = process == GetCurrentProcess();
     return (opened_own ? own_level : their_level) >= 0 && OpenProcessToken(process, access, token);
 }
-BOOL WINAPI token_information(HANDLE token, TOKEN_INFORMATION_CLASS kind, void *out, DWORD size, DWORD *needed) {
+BOOL WINAPI token_information(HANDLE token, TOKEN_INFORMATION_CLASS kind, void *out, DWORD size,
+                              DWORD *needed) {
     if (kind != TokenIntegrityLevel) return GetTokenInformation(token, kind, out, size, needed);
     struct label {
         TOKEN_MANDATORY_LABEL label;
         SID sid;
     } *l = (label *)out;
-    l->sid = {SID_REVISION, 1, SECURITY_MANDATORY_LABEL_AUTHORITY, {(DWORD)(opened_own ? own_level : their_level)}};
+    l->sid = {
+        SID_REVISION, 1, SECURITY_MANDATORY_LABEL_AUTHORITY, {(DWORD)(opened_own ? own_level : their_level)}};
     l->label.Label = {&l->sid, SE_GROUP_INTEGRITY};
     *needed = sizeof *l;
     return size >= sizeof *l;
@@ -882,7 +890,9 @@ HMODULE WINAPI load_library(LPCWSTR name, HANDLE file, DWORD flags) {
     return real_load_library(name, file, flags);
 }
 
-const unsigned short *last_frame() { return (const unsigned short *)sent_body(); }
+const unsigned short *last_frame() {
+    return (const unsigned short *)sent_body();
+}
 
 // The bounding box of the last frame's pixels in `r` that pass `test`; right 0 when none does.
 template <typename F> RECT frame_ink(F test, RECT r = {0, 0, 640, 360}) {
@@ -891,8 +901,8 @@ template <typename F> RECT frame_ink(F test, RECT r = {0, 0, 640, 360}) {
     for (int y = r.top; y < r.bottom; y++)
         for (int x = r.left; x < r.right; x++)
             if (test(frame[y * 640 + x]))
-                box = {x < box.left ? x : box.left, y < box.top ? y : box.top, x + 1 > box.right ? x + 1 : box.right,
-                       y + 1 > box.bottom ? y + 1 : box.bottom};
+                box = {x < box.left ? x : box.left, y < box.top ? y : box.top,
+                       x + 1 > box.right ? x + 1 : box.right, y + 1 > box.bottom ? y + 1 : box.bottom};
     return box;
 }
 
@@ -901,7 +911,8 @@ void review_frame(const char *name) {
     const unsigned short *f = last_frame();
     canvas c(640, 360);
     for (int i = 0; i < 640 * 360; i++)
-        c.pixels[i] = (f[i] >> 10 & 31) * 255 / 31 << 16 | (f[i] >> 5 & 31) * 255 / 31 << 8 | (f[i] & 31) * 255 / 31;
+        c.pixels[i] =
+            (f[i] >> 10 & 31) * 255 / 31 << 16 | (f[i] >> 5 & 31) * 255 / 31 << 8 | (f[i] & 31) * 255 / 31;
     review(c, name);
 }
 } // namespace
@@ -929,7 +940,7 @@ TEST_CASE("the frames show the pointer at its place, large enough, and nothing w
     static unsigned colour[32 * 32], mask[32];
     for (int y = 0; y < 32; y++) {
         for (int x = 0; x < 32; x++) colour[y * 32 + x] = x >= 8 && x < 24 && y >= 4 && y < 28 ? 0xFF00FF : 0;
-        mask[y] = y >= 4 && y < 28 ? 0xFF0000FF : 0xFFFFFFFF;  // bits 8..23 clear, most significant first
+        mask[y] = y >= 4 && y < 28 ? 0xFF0000FF : 0xFFFFFFFF; // bits 8..23 clear, most significant first
     }
     ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
     pointer = CreateIconIndirect(&shape);
@@ -964,7 +975,8 @@ TEST_CASE("the frames show the pointer at its place, large enough, and nothing w
     DeleteObject(shape.hbmColor);
 }
 
-TEST_CASE("a frame says why the technician sees no screen or cannot use it, and nothing is applied meanwhile") {
+TEST_CASE(
+    "a frame says why the technician sees no screen or cannot use it, and nothing is applied meanwhile") {
     begin();
     // Before the program's first look-up of the token calls.
     real_proc_address = stand_in("kernel32.dll", "GetProcAddress", proc_address);
@@ -982,7 +994,9 @@ TEST_CASE("a frame says why the technician sees no screen or cannot use it, and 
     tick(remote_timer);
     tick(remote_timer);
     CHECK((fake_count() == 2 && !capture_dc && calls == 0));
-    auto coloured = [](unsigned short p) { return abs((p >> 10 & 31) - (p >> 5 & 31)) > 1 || abs((p >> 5 & 31) - (p & 31)) > 1; };
+    auto coloured = [](unsigned short p) {
+        return abs((p >> 10 & 31) - (p >> 5 & 31)) > 1 || abs((p >> 5 & 31) - (p & 31)) > 1;
+    };
     auto white = [](unsigned short p) { return p == 0x7FFF; };
     CHECK((frame_ink(coloured).right == 0 && frame_ink(white, {0, 150, 640, 210}).right > 0));
     review_frame("frame-paused");
@@ -1003,15 +1017,18 @@ TEST_CASE("a frame says why the technician sees no screen or cannot use it, and 
         int darkened = 1;
         for (int q = 0; q < 4; q++)
             for (int c = 0; c < 15; c += 5) {
-                int shown = last_frame()[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] >> c & 31, was = quadrant555[q] >> c & 31;
+                int shown = last_frame()[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] >> c & 31,
+                    was = quadrant555[q] >> c & 31;
                 darkened &= shown <= was / 2 && shown >= was / 4;
             }
         RECT words = frame_ink(white, {0, 150, 640, 210});
-        CHECK((darkened && words.right - words.left > 300 && remote_condition == screen_protected && calls == 0));
+        CHECK((darkened && words.right - words.left > 300 && remote_condition == screen_protected &&
+               calls == 0));
         if (!desktop) review_frame("frame-protected");
         fake_desktop = failing_read = 0;
         tick(remote_timer);
-        CHECK((last_frame()[270 * 640 + 480] == quadrant555[3] && calls == 0 && remote_condition == screen_open));
+        CHECK((last_frame()[270 * 640 + 480] == quadrant555[3] && calls == 0 &&
+               remote_condition == screen_open));
         tick(remote_timer);
         CHECK(calls == 1);
     }
@@ -1020,8 +1037,8 @@ TEST_CASE("a frame says why the technician sees no screen or cannot use it, and 
     struct {
         long own, theirs;
         bool above;
-    } const levels[] = {{0x2000, 0x3000, true},  {0x2000, 0x2000, false}, {0x3000, 0x3000, false},
-                        {0x2000, 0x4000, true},  {0x2000, -1, true},      {-1, 0x3000, false}};
+    } const levels[] = {{0x2000, 0x3000, true}, {0x2000, 0x2000, false}, {0x3000, 0x3000, false},
+                        {0x2000, 0x4000, true}, {0x2000, -1, true},      {-1, 0x3000, false}};
     for (const auto &l : levels) {
         CAPTURE(l.theirs);
         own_level = l.own, their_level = l.theirs;
@@ -1034,7 +1051,8 @@ TEST_CASE("a frame says why the technician sees no screen or cannot use it, and 
             CHECK(remote_refusals - refusals == (l.above && a != answers[0]));
         }
         CHECK((calls == 3 && last_frame()[3 * 640 + 400] == (l.above ? 0x5C44 : quadrant555[1])));
-        CHECK((last_frame()[90 * 640 + 480] == quadrant555[1] && remote_condition == (l.above ? screen_elevated : screen_open)));
+        CHECK((last_frame()[90 * 640 + 480] == quadrant555[1] &&
+               remote_condition == (l.above ? screen_elevated : screen_open)));
         if (l.theirs == 0x3000 && l.above) review_frame("frame-elevated");
     }
     wchar_t advapi[MAX_PATH];
@@ -1055,7 +1073,8 @@ TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on 
     RECT r = screen_rect(1);
     int mw = r.right - r.left, mh = r.bottom - r.top;
     // A red marker over the monitor's bottom-right quarter, past its edges.
-    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 3 / 4, r.top + mh / 2, mw / 4 + 20, mh / 2 + 20);
+    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 3 / 4, r.top + mh / 2, mw / 4 + 20,
+                            mh / 2 + 20);
     marker_clicks = 0;
     flush_events();
     remote_screen = 1;
@@ -1067,7 +1086,8 @@ TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on 
     // Moves over the virtual screen: without MOUSEEVENTF_VIRTUALDESK they reach the primary alone.
     INPUT in[3];
     CHECK((remote_inputs("mover", 280, 135, in) == 1 && in[0].mi.dwFlags == 0xC001));
-    RECT cell = {r.left + mw * 280 / 320, r.top + mh * 135 / 180, r.left + mw * 281 / 320, r.top + mh * 136 / 180};
+    RECT cell = {r.left + mw * 280 / 320, r.top + mh * 135 / 180, r.left + mw * 281 / 320,
+                 r.top + mh * 136 / 180};
     CHECK(wait_until([&] {
         POINT p;
         return GetCursorPos(&p) && PtInRect(&cell, p);

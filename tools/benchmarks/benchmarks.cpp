@@ -1,6 +1,6 @@
 // Benchmarks, run by tools/benchmark.sh and not by the test suite: what a remote frame step costs
-// (screen read, the pointer drawn in and reduction to the frame, beside GDI's halftone stretch of the same screen and how far
-// the two pictures differ; upload and answer on loopback; commands), and what a chat poll
+// (screen read, the pointer drawn in and reduction to the frame, beside GDI's halftone stretch of the same
+// screen and how far the two pictures differ; upload and answer on loopback; commands), and what a chat poll
 // costs that rebuilds the list (fetch, split, LB_ADDSTRING and measuring) against one that finds the
 // text unchanged. They print their figures; they pass or fail nothing on time.
 #include "../../tests/harness.h"
@@ -106,8 +106,8 @@ TEST_CASE("frame step") {
         SendMessageW(window, WM_TIMER, remote_timer, 0);
         whole[i] = now_ms() - start;
         // The same step in its parts, right after, so both see the same machine: the screen read, the
-        // pointer drawn in and reduced to the frame, the upload with its answer, then the commands that came back; and
-        // GDI's halftone stretch of the same screen, packed the same way.
+        // pointer drawn in and reduced to the frame, the upload with its answer, then the commands that came
+        // back; and GDI's halftone stretch of the same screen, packed the same way.
         start = now_ms();
         CHECK(capture_screen() == 1);
         double captured = now_ms();
