@@ -975,8 +975,7 @@ TEST_CASE("the frames show the pointer at its place, large enough, and nothing w
     DeleteObject(shape.hbmColor);
 }
 
-TEST_CASE(
-    "a frame says why the technician sees no screen or cannot use it, and nothing is applied meanwhile") {
+TEST_CASE("a frame says why the technician cannot see or use the screen, and nothing is applied meanwhile") {
     begin();
     // Before the program's first look-up of the token calls.
     real_proc_address = stand_in("kernel32.dll", "GetProcAddress", proc_address);
@@ -987,13 +986,20 @@ TEST_CASE(
     swap_import("user32.dll", "SendInput", (void *)record_input);
     show_board();
     own_level = their_level = 0x2000;
+    // A first session makes what lasts for the process (the system's pointer shapes); the next one,
+    // with all its notices, deletes every GDI object it made when it ends, and makes its fonts once.
+    accepted();
+    tick(remote_timer);
+    remote_reset();
+    gdi_calls.made = gdi_calls.deleted = 0;
+    count_gdi_calls(1);
     // Paused from its first frame the session never reads the screen, and its frames still go up at
     // each tick: greys alone (the dark, the white words and their blends).
     remote_paused = 1;
     accepted("clicar 40 30\n");
     tick(remote_timer);
     tick(remote_timer);
-    CHECK((fake_count() == 2 && !capture_dc && calls == 0));
+    CHECK((fake_count() == 3 && !capture_dc && calls == 0));
     auto coloured = [](unsigned short p) {
         return abs((p >> 10 & 31) - (p >> 5 & 31)) > 1 || abs((p >> 5 & 31) - (p & 31)) > 1;
     };
@@ -1060,6 +1066,9 @@ TEST_CASE(
     CHECK(wcscmp(loaded, wcscat(advapi, L"\\advapi32.dll")) == 0);
     present();
     CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
+    remote_reset();
+    count_gdi_calls(0);
+    CHECK((gdi_calls.made > 0 && gdi_calls.made == gdi_calls.deleted && gdi_calls.by_kind[7] == 2));
 }
 
 TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on it") {
