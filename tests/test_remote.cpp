@@ -1081,17 +1081,18 @@ TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on 
     REQUIRE(screen_count() == 2);
     RECT r = screen_rect(1);
     int mw = r.right - r.left, mh = r.bottom - r.top;
-    // A red marker over the monitor's bottom-right quarter, past its edges.
-    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 3 / 4, r.top + mh / 2, mw / 4 + 20,
-                            mh / 2 + 20);
+    // A red marker over the monitor's right three sixteenths and its lower half, past its edges; where
+    // the primary's own moves would take the grid cell it is not.
+    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 13 / 16, r.top + mh / 2,
+                            mw * 3 / 16 + 20, mh / 2 + 20);
     marker_clicks = 0;
     flush_events();
     remote_screen = 1;
     accepted("mover 280 135\n");
     tick(remote_timer);
     const unsigned short *frame = last_frame();
-    CHECK((frame[270 * 640 + 560] == 0x7C00 && frame[185 * 640 + 485] == 0x7C00));
-    CHECK((frame[270 * 640 + 470] != 0x7C00 && frame[175 * 640 + 560] != 0x7C00));
+    CHECK((frame[270 * 640 + 560] == 0x7C00 && frame[185 * 640 + 525] == 0x7C00));
+    CHECK((frame[270 * 640 + 515] != 0x7C00 && frame[175 * 640 + 560] != 0x7C00));
     // Moves over the virtual screen: without MOUSEEVENTF_VIRTUALDESK they reach the primary alone.
     INPUT in[3];
     CHECK((remote_inputs("mover", 280, 135, in) == 1 && in[0].mi.dwFlags == 0xC001));
