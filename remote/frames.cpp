@@ -16,7 +16,9 @@ void *capture_pixels;
 int capture_width, capture_height;
 int capture_rows;
 static long long whole_read;
+static int warm_copy;
 // What goes up: 640 x 360, 16 bits (5-5-5), rows top first, 460,800 bytes whatever the screen's size.
+// It holds the shown monitor's last picture; a notice goes up drawn instead of it or over a copy.
 unsigned short frame_pixels[640 * 360];
 
 // Frame column x covers screen columns [x * width, (x + 1) * width) in 640ths of a column: a first
@@ -99,30 +101,15 @@ void reduce_frame(const unsigned *pixels, int width, int height, unsigned short 
     }
 }
 
-// Physical pixels whatever the process's DPI awareness: a DPI-unaware thread on a scaled screen is
-// told a smaller screen, and a copy of that size would show only its top-left part. The thread turns
-// per-monitor aware for the copy where Windows has the call (10, version 1607 on); elsewhere the
-// screen DC's own size serves.
-typedef HANDLE(WINAPI *awareness_call)(HANDLE);
-static HANDLE physical_view(awareness_call *set) {
-    static awareness_call found = (awareness_call)(void *)GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                                         "SetThreadDpiAwarenessContext");
-    *set = found;
-    if (!found) return nullptr;
-    // Per-monitor aware version 2 (-4) came with 1703; the first version (-3) with the call itself.
-    HANDLE old = found((HANDLE)-4);
-    return old ? old : found((HANDLE)-3);
-}
-
-static void physical_size(HDC screen, int aware, int *width, int *height) {
-    *width = GetSystemMetrics(SM_CXSCREEN);
-    *height = GetSystemMetrics(SM_CYSCREEN);
+// Without per-monitor awareness (Windows before 10, version 1607) a DPI-unaware process on a scaled
+// screen is told a smaller primary screen; the screen DC's own size is the physical one.
+static void physical_size(HDC screen, int *width, int *height) {
     int w = GetDeviceCaps(screen, DESKTOPHORZRES), h = GetDeviceCaps(screen, DESKTOPVERTRES);
-    if (!aware && w > *width && h > *height) *width = w, *height = h;
+    if (w > *width && h > *height) *width = w, *height = h;
 }
 
 // The capture objects live for the whole remote session, so a frame allocates nothing; only a
-// change of the screen's size makes them again.
+// change of the shown monitor's size makes them again.
 static int make_capture(HDC screen, int width, int height) {
     if (capture_dc) drop_capture();
     remote_bitmap.bmiHeader.biWidth = width;
@@ -135,6 +122,7 @@ static int make_capture(HDC screen, int width, int height) {
         capture_height = height;
         capture_rows = 0;
         whole_read = 0;
+        warm_copy = 0;
         return 1;
     }
     if (capture_dc) DeleteDC(capture_dc);
@@ -148,8 +136,10 @@ static int make_capture(HDC screen, int width, int height) {
 // How the screen is read: in one BitBlt, or in bands of about 480 KB. Wine copies every read of the
 // screen through memory it takes fresh for that read, so one 33 MB read of a 3840 x 2160 screen costs
 // a quarter of a second and more, its bands a few milliseconds. Windows' desktop compositor instead
-// charges each read of the screen on its own, so there one read is the cheaper. The session's first
-// two frames time both (one read, then bands) and the cheaper stays until the screen changes size.
+// charges each read of the screen on its own, so there one read is the cheaper. A fresh copy pays for
+// its pages at its first read, whichever way: the session's first frame reads in bands untimed, the
+// next two time one read and then bands on the warm copy, and the cheaper stays until the screen
+// changes size.
 static int band_rows(int width) {
     int rows = 491520 / (width * 4);
     return rows > 0 ? rows : 1;
@@ -161,6 +151,7 @@ static long long ticks() {
     return t.QuadPart;
 }
 
+// The screen DC's origin stands at the shown monitor's top-left, so its rows are the copy's rows.
 static BOOL read_rows(HDC screen, int rows) {
     BOOL copied = TRUE;
     for (int y = 0; y < capture_height && copied; y += rows) {
@@ -175,6 +166,7 @@ static BOOL read_screen(HDC screen) {
     int bands = band_rows(capture_width);
     if (bands >= capture_height) return read_rows(screen, capture_height);
     if (capture_rows) return read_rows(screen, capture_rows);
+    if (!warm_copy) return warm_copy = read_rows(screen, bands);
     long long start = ticks();
     BOOL copied = read_rows(screen, whole_read ? bands : capture_height);
     long long spent = ticks() - start;
@@ -184,38 +176,256 @@ static BOOL read_screen(HDC screen) {
     return TRUE;
 }
 
-// The whole primary screen, averaged down to 640 x 360 and packed into frame_pixels. 0 when it could not be read.
+// The pointer, which a screen read never holds, drawn into the copy at its place and with its shape:
+// its cell at least 24 frame rows tall (the arrow about 15), larger than the screen has it wherever the
+// frame reduces it, with its hotspot kept on the pointer's place.
+enum { pointer_cell_rows = 24, known_shapes = 32 };
+static struct pointer_shape {
+    HCURSOR cursor;
+    int width, height, hot_x, hot_y;
+} shapes[known_shapes];
+static int next_shape;
+
+static const pointer_shape *shape_of(HCURSOR cursor) {
+    for (const pointer_shape &s : shapes)
+        if (s.cursor == cursor) return &s;
+    ICONINFO icon;
+    if (!GetIconInfo(cursor, &icon)) return nullptr;
+    BITMAP mask = {};
+    GetObjectW(icon.hbmMask, sizeof mask, &mask);
+    DeleteObject(icon.hbmMask);
+    if (icon.hbmColor) DeleteObject(icon.hbmColor);
+    // A monochrome cursor's mask holds its AND and XOR halves one above the other.
+    int height = icon.hbmColor ? mask.bmHeight : mask.bmHeight / 2;
+    if (mask.bmWidth <= 0 || height <= 0) return nullptr;
+    pointer_shape &s = shapes[next_shape++ % known_shapes];
+    s = {cursor, mask.bmWidth, height, (int)icon.xHotspot, (int)icon.yHotspot};
+    return &s;
+}
+
+// GetIconInfo makes two bitmaps at each call: the system's own pointers are looked up once for the
+// process, so a pointer changing shape over the screen makes and deletes nothing in a frame.
+static void know_system_pointers() {
+    static int known;
+    if (known) return;
+    known = 1;
+    static const LPCWSTR ids[] = {IDC_ARROW,    IDC_IBEAM,    IDC_WAIT,        IDC_CROSS,  IDC_UPARROW,
+                                  IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEWE,      IDC_SIZENS, IDC_SIZEALL,
+                                  IDC_NO,       IDC_HAND,     IDC_APPSTARTING, IDC_HELP};
+    for (LPCWSTR id : ids) {
+        HCURSOR cursor = LoadCursorW(nullptr, id);
+        if (cursor) shape_of(cursor);
+    }
+}
+
+// `shown` is the monitor in the thread's view of the screen, `width` x `height` its copy.
+static void draw_pointer(RECT shown, int width, int height) {
+    know_system_pointers();
+    CURSORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING) || !info.hCursor) return;
+    // A pointer on another monitor is not on this frame.
+    if (!PtInRect(&shown, info.ptScreenPos)) return;
+    const pointer_shape *s = shape_of(info.hCursor);
+    if (!s) return;
+    int rows = (pointer_cell_rows * height + 359) / 360;
+    if (rows < s->height) rows = s->height;
+    int columns = MulDiv(s->width, rows, s->height);
+    int x = MulDiv(info.ptScreenPos.x - shown.left, width, shown.right - shown.left) -
+            MulDiv(s->hot_x, rows, s->height);
+    int y = MulDiv(info.ptScreenPos.y - shown.top, height, shown.bottom - shown.top) -
+            MulDiv(s->hot_y, rows, s->height);
+    DrawIconEx(capture_dc, x, y, info.hCursor, columns, rows, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+}
+
+// The monitor the last frame showed, in the thread's view of the screen, and the virtual screen around
+// it: the technician's grid covers it.
+static RECT shown_screen, shown_desktop;
+static int holds_picture;
+
 int capture_screen() {
-    awareness_call set;
-    HANDLE old = physical_view(&set);
+    HANDLE old = physical_view();
+    RECT shown = screen_rect(remote_screen);
     HDC screen = GetDC(nullptr);
     BOOL copied = FALSE;
+    int width = shown.right - shown.left, height = shown.bottom - shown.top;
     if (screen) {
-        int width, height;
-        physical_size(screen, old != nullptr, &width, &height);
+        if (!old && shown.left == 0 && shown.top == 0) physical_size(screen, &width, &height);
         if ((width != capture_width || height != capture_height || !capture_dc) &&
             !make_capture(screen, width, height)) {
             ReleaseDC(nullptr, screen);
-            if (old) set(old);
+            end_physical_view(old);
             end_remote_session();
-            return 0;
+            return -1;
         }
+        SetViewportOrgEx(screen, shown.left, shown.top, nullptr);
         copied = read_screen(screen);
         ReleaseDC(nullptr, screen);
+        if (copied) draw_pointer(shown, width, height);
+        shown_screen = shown;
+        int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        shown_desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                         top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     }
-    if (old) set(old);
+    end_physical_view(old);
     if (!copied) return 0;
     reduce_frame((const unsigned *)capture_pixels, capture_width, capture_height, frame_pixels);
+    holds_picture = 1;
     return 1;
 }
 
-// 1 when a frame went up, was answered 200 and its commands were applied; 0 lets the status poll decide.
+// The frames that say why the technician sees no screen, or cannot use it: drawn into a 640 x 360
+// DIB section in the frame's own format (16 bits are 5-5-5), with fonts of frame pixels, all made once
+// per session.
+static BITMAPINFO notice_format = {{40, 640, -360, 1, 16, BI_RGB, 0, 0, 0, 0, 0}, {}};
+static HDC notice_dc;
+static HBITMAP notice_bitmap, notice_old;
+static unsigned short *notice_pixels;
+static HFONT notice_font, line_font;
+
+static int notice_ready() {
+    if (notice_dc) return 1;
+    notice_dc = CreateCompatibleDC(nullptr);
+    notice_bitmap =
+        CreateDIBSection(nullptr, &notice_format, DIB_RGB_COLORS, (void **)&notice_pixels, nullptr, 0);
+    notice_font = CreateFontW(-22, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY,
+                              0, L"Segoe UI");
+    line_font = CreateFontW(-15, 0, 0, 0, FW_SEMIBOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
+                            L"Segoe UI");
+    if (notice_dc && notice_bitmap) notice_old = (HBITMAP)SelectObject(notice_dc, notice_bitmap);
+    if (notice_dc && notice_bitmap && notice_font && line_font) {
+        SetBkMode(notice_dc, TRANSPARENT);
+        SetTextColor(notice_dc, white_text);
+        return 1;
+    }
+    drop_frame_drawing();
+    return 0;
+}
+
+// The commands answer the frame the technician was looking at, the one before: nothing yet in the
+// session, the live screen of a monitor, or a notice.
+enum { seen_nothing, seen_live, seen_notice };
+static int seen;
+static RECT seen_screen, seen_desktop;
+// The monitor the grid of the commands being applied covers; a grid on the primary (origin 0, 0, or
+// none yet) keeps the primary's own absolute moves.
+static RECT grid_screen, grid_desktop;
+
+void drop_frame_drawing() {
+    if (notice_dc) {
+        if (notice_old) SelectObject(notice_dc, notice_old);
+        DeleteDC(notice_dc);
+    }
+    if (notice_bitmap) DeleteObject(notice_bitmap);
+    if (notice_font) DeleteObject(notice_font);
+    if (line_font) DeleteObject(line_font);
+    notice_dc = nullptr;
+    notice_bitmap = notice_old = nullptr;
+    notice_pixels = nullptr;
+    notice_font = line_font = nullptr;
+    holds_picture = 0;
+    seen = seen_nothing;
+    grid_screen = grid_desktop = {};
+}
+
+// Text wrapped to the box's width, centred in it; the height it takes.
+static int text_in(const wchar_t *text, HFONT f, RECT box, int draw) {
+    HGDIOBJ old = SelectObject(notice_dc, f);
+    RECT measured = box;
+    DrawTextW(notice_dc, text, -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
+    int h = measured.bottom - measured.top;
+    box.top += (box.bottom - box.top - h) / 2;
+    box.bottom = box.top + h;
+    if (draw) DrawTextW(notice_dc, text, -1, &box, DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
+    SelectObject(notice_dc, old);
+    return h;
+}
+
+static void fill(RECT r, COLORREF colour) {
+    SetDCBrushColor(notice_dc, colour);
+    FillRect(notice_dc, &r, (HBRUSH)GetStockObject(DC_BRUSH));
+}
+
+static const unsigned short *paused_frame() {
+    fill({0, 0, 640, 360}, session_header_colour);
+    // The pause sign over the words.
+    fill({302, 128, 314, 164}, white_text);
+    fill({326, 128, 338, 164}, white_text);
+    text_in(L"Pausado pelo cliente", notice_font, {40, 176, 600, 216}, 1);
+    GdiFlush();
+    return notice_pixels;
+}
+
+// The last picture, each channel at three eighths, under the words on a dark panel.
+static const unsigned short *protected_frame() {
+    GdiFlush();
+    if (holds_picture) {
+        for (int i = 0; i < 640 * 360; i++) {
+            unsigned p = frame_pixels[i];
+            notice_pixels[i] = (unsigned short)((p >> 2 & 0x1CE7) + (p >> 3 & 0x0C63));
+        }
+    } else {
+        fill({0, 0, 640, 360}, session_header_colour);
+    }
+    static const wchar_t words[] =
+        L"O Windows está mostrando uma tela protegida (aviso de segurança ou bloqueio). "
+        L"Peça ao cliente para responder no computador.";
+    RECT box = {70, 0, 570, 360};
+    int h = text_in(words, notice_font, box, 0);
+    fill({50, 180 - h / 2 - 18, 590, 180 + h - h / 2 + 18}, session_header_colour);
+    text_in(words, notice_font, box, 1);
+    GdiFlush();
+    return notice_pixels;
+}
+
+// The live picture with a line across its top.
+static const unsigned short *elevated_frame() {
+    GdiFlush();
+    memcpy(notice_pixels, frame_pixels, frame_bytes);
+    static const wchar_t words[] = L"Esta janela é de administrador: o Windows não deixa o técnico usá-la.";
+    RECT box = {12, 0, 628, 360};
+    int h = text_in(words, line_font, box, 0) + 10;
+    fill({0, 0, 640, h}, red_colour);
+    text_in(words, line_font, {12, 0, 628, h}, 1);
+    GdiFlush();
+    return notice_pixels;
+}
+
+// 1 when a frame went up and was answered 200; 0 lets the status poll decide. While the customer has
+// paused, the frame is the pause notice and the screen is not read; while Windows shows a protected
+// desktop or the screen cannot be read, it is the last picture darkened under the reason; in both the
+// answer's commands are dropped, never kept for later: they were aimed at a picture of no screen.
 int send_frame() {
+    if (!remote_paused)
+        remote_condition = !customers_desktop()                   ? screen_protected
+                           : above_program(GetForegroundWindow()) ? screen_elevated
+                                                                  : screen_open;
     // The bar is on the screen before the first picture of it is taken: the technician sees it too.
     show_bar();
-    if (!capture_screen()) return 0;
-    if (remote_call(nullptr, frame_pixels) != 200) return 0;
-    apply_commands();
+    int live = !remote_paused && remote_condition != screen_protected;
+    if (live) {
+        int read = capture_screen();
+        if (read < 0) return 0;
+        if (!read) live = 0, remote_condition = screen_protected;
+    }
+    const unsigned short *frame = frame_pixels;
+    if (!live || remote_condition == screen_elevated) {
+        if (!notice_ready()) {
+            end_remote_session();
+            return 0;
+        }
+        frame = remote_paused ? paused_frame() : live ? elevated_frame() : protected_frame();
+    }
+    if (remote_call(nullptr, frame) != 200) return 0;
+    if (live && seen != seen_notice) {
+        grid_screen = seen == seen_live ? seen_screen : shown_screen;
+        grid_desktop = seen == seen_live ? seen_desktop : shown_desktop;
+        apply_commands();
+    }
+    seen = live ? seen_live : seen_notice;
+    seen_screen = shown_screen;
+    seen_desktop = shown_desktop;
     return 1;
 }
 
@@ -256,16 +466,42 @@ static UINT keypad_scan(unsigned vk) {
     return vk == VK_DECIMAL ? 0x53 : 0;
 }
 
+// The centre of a cell of the 320 x 180 grid, in the pixels of the monitor the grid covers.
+static POINT grid_point(unsigned x, unsigned y) {
+    RECT r = grid_screen;
+    if (r.right <= r.left) r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return {r.left + (LONG)(2 * x + 1) * (r.right - r.left) / 640,
+            r.top + (LONG)(2 * y + 1) * (r.bottom - r.top) / 360};
+}
+
+// A pixel's centre in the 0..65535 range that absolute moves over the virtual screen take.
+static LONG over_desktop(LONG at, LONG from, LONG to) {
+    long long n = ((long long)(at - from) * 2 + 1) * 65536 / (2LL * (to - from));
+    return (LONG)(n < 0 ? 0 : n > 65535 ? 65535 : n);
+}
+
 // The inputs for one command line, into out[0..2]; how many, 0 when the line is skipped.
 int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out) {
     int click = equal(verb, "clicar"), right = equal(verb, "direito");
     if ((click || right || equal(verb, "mover")) && first <= 319 && second <= 179) {
-        // The centre of a cell of the 320 x 180 grid, in the 0..65535 range of absolute moves.
-        mouse(out, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (LONG)((first * 65535 + 32767) / 320),
-              (LONG)((second * 65535 + 32767) / 180));
+        if ((!grid_screen.left && !grid_screen.top) || grid_desktop.right <= grid_desktop.left ||
+            grid_desktop.bottom <= grid_desktop.top) {
+            // The centre of a cell of the 320 x 180 grid, in the 0..65535 range of absolute moves.
+            mouse(out, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (LONG)((first * 65535 + 32767) / 320),
+                  (LONG)((second * 65535 + 32767) / 180));
+        } else {
+            // Absolute moves without MOUSEEVENTF_VIRTUALDESK reach the primary monitor alone.
+            POINT p = grid_point(first, second);
+            mouse(out, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK,
+                  over_desktop(p.x, grid_desktop.left, grid_desktop.right),
+                  over_desktop(p.y, grid_desktop.top, grid_desktop.bottom));
+        }
         if (!click && !right) return 1;
-        mouse(out + 1, click ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0);
-        mouse(out + 2, click ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0);
+        // "clicar" is the customer's primary button. SendInput names the physical buttons, and Windows
+        // swaps them for a mouse set for the left hand as it does a real mouse's.
+        int left = click != (GetSystemMetrics(SM_SWAPBUTTON) != 0);
+        mouse(out + 1, left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN, 0, 0);
+        mouse(out + 2, left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP, 0, 0);
         return 3;
     }
     if (first < 1 || first > 65535) return 0;
@@ -293,16 +529,28 @@ int remote_inputs(const char *verb, unsigned first, unsigned second, INPUT *out)
 // seconds and queue its keys ahead of the customer's own click on "Desconectar remoto".
 enum { max_command_lines = 128 };
 
+// Input Windows would drop without a word: a key for a foreground window, or a click for the window
+// under its point, of a process above the program's integrity level.
+static int dropped(unsigned first, unsigned second, const INPUT *in, int n) {
+    if (in->type == INPUT_KEYBOARD) return above_program(GetForegroundWindow());
+    return n == 3 && above_program(WindowFromPoint(grid_point(first, second)));
+}
+
 void apply_commands() {
     int refused = 0;
     const char *at = response;
+    HANDLE old = physical_view();
     for (int lines = 0; *at && lines < max_command_lines; lines++) {
         char verb[12];
         unsigned first, second;
         if (!read_command(&at, verb, &first, &second)) break;
         INPUT inputs[3];
         int n = remote_inputs(verb, first, second, inputs);
-        if (n && (int)SendInput(n, inputs, sizeof(INPUT)) < n) refused = 1;
+        if (!n) continue;
+        // Sent all the same: the pointer still moves, and the check may err where Windows does not.
+        if (dropped(first, second, inputs, n)) refused = 1;
+        if ((int)SendInput(n, inputs, sizeof(INPUT)) < n) refused = 1;
     }
+    end_physical_view(old);
     if (refused) remote_refusals++;
 }

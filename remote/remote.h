@@ -50,6 +50,16 @@ void close_bar();
 // pixels; index 0 is the primary, and an index past the last gives the primary.
 int screen_count();
 RECT screen_rect(int index);
+// The calling thread in physical pixels (per-monitor aware) where Windows has the call, until
+// end_physical_view is given what this returned.
+HANDLE physical_view();
+void end_physical_view(HANDLE old);
+// 0 while the input goes to a desktop other than the customer's own (a UAC prompt's secure desktop,
+// Ctrl+Alt+Del, the lock screen), which the program cannot read.
+int customers_desktop();
+// 1 when the window's process runs at a higher integrity level than the program: Windows then drops
+// the program's input to it without saying so.
+int above_program(HWND w);
 
 // The session the channel's requests serve, the ticket of it, and the end of a remote session with a
 // notice to the server when one was pending or accepted.
@@ -62,8 +72,14 @@ void show_consent(const char *name);
 void close_consent();
 int consent_key(const MSG *m);
 LRESULT CALLBACK consent_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+// 1 when the frame holds the shown monitor, 0 when the screen could not be read, -1 when the capture
+// objects could not be made and the session ended.
 int capture_screen();
 void drop_capture();
+// What the frame step keeps for the session beyond the screen's copy (which a monitor of another size
+// makes again): the notices' drawing objects, the last picture, what the technician last saw.
+// remote_reset lets go of it.
+void drop_frame_drawing();
 // 32-bit screen pixels (rows top first, no padding) averaged down to a 640 x 360 frame in 5-5-5.
 void reduce_frame(const unsigned *pixels, int width, int height, unsigned short *out);
 int send_frame();

@@ -20,6 +20,7 @@ void remote_reset() {
     close_consent();
     close_bar();
     drop_capture();
+    drop_frame_drawing();
     remote_paused = remote_screen = remote_condition = 0;
     approved[0] = offered[0] = 0;
     remote_state[0] = remote_id[0] = 0;

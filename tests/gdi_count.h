@@ -281,3 +281,10 @@ decltype(&SendMessageW) real_send_message;
 }
 
 } // namespace
+
+namespace {
+// swap_import with the call's own type: points the import of `name` at `with`, returns the real call.
+template <typename F> F stand_in(const char *dll, const char *name, F with) {
+    return (F)swap_import(dll, name, (void *)with);
+}
+} // namespace

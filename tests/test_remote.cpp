@@ -72,6 +72,13 @@ UINT WINAPI record_input(UINT n, INPUT *in, int size) {
     return n < (UINT)taken ? n : taken;
 }
 
+// SM_SWAPBUTTON as a mouse set for the left hand has it, through GetSystemMetrics' import slot while set.
+int swapped_buttons;
+decltype(&GetSystemMetrics) real_metrics;
+int WINAPI metrics(int index) {
+    return index == SM_SWAPBUTTON && swapped_buttons ? 1 : real_metrics(index);
+}
+
 // A performance counter that advances by read_spans[0] over the first two readings and by
 // read_spans[1] over the next two: the span of the session's first screen read and of its second.
 long long read_spans[2], counter_ticks;
@@ -90,6 +97,9 @@ void begin() {
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
     remote_reset();
+    // The frames show the pointer: it waits in the top-left corner, with the arrow's shape.
+    SetCursorPos(0, 0);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 // Runs a shell command on the host (Wine starts Unix programs itself) and waits for it.
@@ -405,9 +415,9 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     int high = 0;
     for (int i = 0; i < 640 * 360; i++) high += frame[i] >> 15;
     CHECK(high == 0);
-    // The capture objects are kept for the next frame. The first frame read the screen at once, the
-    // second reads it in bands and the third the way that was faster: the same picture each time,
-    // though the copy is blanked before each read.
+    // The capture objects are kept for the next frame. The first frame read the fresh copy in bands,
+    // the second reads it at once and the third in bands again, both timed: the same picture each
+    // time, though the copy is blanked before each read.
     static unsigned short first[640 * 360];
     memcpy(first, frame, sizeof first);
     HDC dc = capture_dc;
@@ -425,7 +435,10 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
         drop_capture();
         counter_calls = 0;
         read_spans[0] = bands_faster ? 900 : 10, read_spans[1] = bands_faster ? 10 : 900;
-        for (int i = 0; i < 3; i++) tick(remote_timer);
+        // The fresh copy's first read pays for its pages: it is not timed.
+        tick(remote_timer);
+        CHECK(counter_calls == 0);
+        for (int i = 0; i < 2; i++) tick(remote_timer);
         CHECK(counter_calls == 4);
         CHECK((bands_faster ? capture_rows < capture_height : capture_rows == capture_height));
         CHECK(memcmp(sent_body(), first, sizeof first) == 0);
@@ -460,6 +473,18 @@ TEST_CASE("dpi: the frame shows the whole physical screen and clicks land where 
     accepted("clicar 300 170\n");
     tick(remote_timer);
     CHECK(wait_until([] { return marker_clicks == 1; }));
+    // That frame shows the pointer where the move put it, the tip of the arrow at frame pixel (620, 350).
+    frame = (const unsigned short *)sent_body();
+    int tip = 0, elsewhere = 0;
+    for (int y = 324; y < 360; y++)
+        for (int x = 576; x < 640; x++) {
+            int other = frame[y * 640 + x] != 0x7C00;
+            if (x >= 620 && x < 628 && y >= 350)
+                tip += other;
+            else if (x < 619 || y < 349)
+                elsewhere += other;
+        }
+    CHECK((tip >= 10 && elsewhere == 0));
     DestroyWindow(marker);
 }
 
@@ -507,15 +532,21 @@ TEST_CASE("command lines become input records by the grid and range rules") {
         {"direito", 160, 90, 3, {0x8001, 8, 16}, 32869, 32949},
         {"clicar", 320, 0, 0, {}, 0, 0},
         {"mover", 0, 180, 0, {}, 0, 0},
+        // With the buttons swapped for the left hand, the primary button is the physical right one.
+        {"clicar", 319, 179, 3, {0x8001, 8, 16}, 65432, 65352},
+        {"direito", 160, 90, 3, {0x8001, 2, 4}, 32869, 32949},
     };
     INPUT in[3];
+    if (!real_metrics) real_metrics = stand_in("user32.dll", "GetSystemMetrics", metrics);
     for (const auto &row : mouse) {
         CAPTURE(row.verb);
+        swapped_buttons = &row >= mouse + 5;
         REQUIRE(remote_inputs(row.verb, row.first, row.second, in) == row.count);
         for (int i = 0; i < row.count; i++)
             CHECK((in[i].type == INPUT_MOUSE && in[i].mi.dwFlags == row.flags[i] && in[i].mi.mouseData == 0 &&
                    in[i].mi.dx == (i ? 0 : row.dx) && in[i].mi.dy == (i ? 0 : row.dy)));
     }
+    swapped_buttons = 0;
     REQUIRE(remote_inputs("texto", 233, 7, in) == 2);
     CHECK((in[0].ki.wScan == 233 && in[0].ki.wVk == 0 && in[0].ki.dwFlags == 4 && in[1].ki.dwFlags == 6));
     // Keys keep their virtual key and gain the scan code of the US layout Wine and most customers
@@ -765,4 +796,322 @@ TEST_CASE("the remote-disconnect button stays whole over the ticking elapsed-tim
     CHECK(c.at(430, 135) == 0xBD1120);
     CHECK(white > 20);
     switch_session(0);
+}
+
+namespace {
+// Stand-ins in the executable's import slots, each answering as the platform would in a case Wine
+// cannot show, and as the real call while its switch is off. Monitors laid out by the test, the
+// primary first and listed last:
+int fake_screens;
+RECT fake_screen[2];
+decltype(&EnumDisplayMonitors) real_enum_monitors;
+decltype(&GetMonitorInfoW) real_monitor_info;
+BOOL WINAPI enum_monitors(HDC dc, const RECT *clip, MONITORENUMPROC proc, LPARAM data) {
+    if (!fake_screens) return real_enum_monitors(dc, clip, proc, data);
+    for (int i = fake_screens - 1; i >= 0; i--)
+        proc((HMONITOR)(INT_PTR)(i + 1), nullptr, &fake_screen[i], data);
+    return TRUE;
+}
+BOOL WINAPI monitor_info(HMONITOR m, MONITORINFO *info) {
+    INT_PTR i = (INT_PTR)m - 1;
+    if (!fake_screens || i < 0 || i >= fake_screens) return real_monitor_info(m, info);
+    info->rcMonitor = info->rcWork = fake_screen[i];
+    info->dwFlags = i ? 0 : MONITORINFOF_PRIMARY;
+    return TRUE;
+}
+void lay_out_screens(int n, RECT primary = {}, RECT second = {}) {
+    if (!real_enum_monitors)
+        real_enum_monitors = stand_in("user32.dll", "EnumDisplayMonitors", enum_monitors);
+    if (!real_monitor_info) real_monitor_info = stand_in("user32.dll", "GetMonitorInfoW", monitor_info);
+    fake_screens = n, fake_screen[0] = primary, fake_screen[1] = second;
+}
+// The pointer, `pointer` at `pointer_place` (hidden when null):
+int fake_pointer;
+HCURSOR pointer;
+POINT pointer_place;
+decltype(&GetCursorInfo) real_cursor_info;
+BOOL WINAPI cursor_info(CURSORINFO *ci) {
+    if (!fake_pointer) return real_cursor_info(ci);
+    ci->flags = pointer ? CURSOR_SHOWING : 0, ci->hCursor = pointer, ci->ptScreenPos = pointer_place;
+    return TRUE;
+}
+// The input desktop, none to open when `desktop_name` is null, and a screen read that fails:
+int fake_desktop, failing_read;
+const wchar_t *desktop_name;
+decltype(&OpenInputDesktop) real_input_desktop;
+decltype(&GetUserObjectInformationW) real_object_information;
+decltype(&BitBlt) real_bitblt;
+HDESK WINAPI input_desktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
+    return fake_desktop && !desktop_name ? nullptr : real_input_desktop(flags, inherit, access);
+}
+BOOL WINAPI object_information(HANDLE h, int index, void *out, DWORD size, DWORD *needed) {
+    if (!fake_desktop || index != UOI_NAME) return real_object_information(h, index, out, size, needed);
+    *needed = (DWORD)(wcslen(desktop_name) + 1) * 2;
+    return *needed <= size && wcscpy((wchar_t *)out, desktop_name);
+}
+BOOL WINAPI bitblt(HDC d, int x, int y, int w, int h, HDC s, int sx, int sy, DWORD op) {
+    return !failing_read && real_bitblt(d, x, y, w, h, s, sx, sy, op);
+}
+// The integrity levels of the program's own token (opened through its pseudo handle) and of every
+// other, -1 for a token that cannot be opened, through the program's run-time look-up of the token
+// calls; and LoadLibraryExW refusing LOAD_LIBRARY_SEARCH_SYSTEM32 as Windows 7 without its update
+// does, keeping the name it is given then.
+long own_level, their_level;
+int opened_own;
+wchar_t loaded[MAX_PATH];
+decltype(&GetProcAddress) real_proc_address;
+decltype(&LoadLibraryExW) real_load_library;
+BOOL WINAPI open_token(HANDLE process, DWORD access, HANDLE *token) {
+    opened_own = process == GetCurrentProcess();
+    return (opened_own ? own_level : their_level) >= 0 && OpenProcessToken(process, access, token);
+}
+BOOL WINAPI token_information(HANDLE token, TOKEN_INFORMATION_CLASS kind, void *out, DWORD size,
+                              DWORD *needed) {
+    if (kind != TokenIntegrityLevel) return GetTokenInformation(token, kind, out, size, needed);
+    struct label {
+        TOKEN_MANDATORY_LABEL label;
+        SID sid;
+    } *l = (label *)out;
+    l->sid = {
+        SID_REVISION, 1, SECURITY_MANDATORY_LABEL_AUTHORITY, {(DWORD)(opened_own ? own_level : their_level)}};
+    l->label.Label = {&l->sid, SE_GROUP_INTEGRITY};
+    *needed = sizeof *l;
+    return size >= sizeof *l;
+}
+FARPROC WINAPI proc_address(HMODULE dll, LPCSTR name) {
+    int named = (ULONG_PTR)name > 0xFFFF;
+    if (named && strcmp(name, "OpenProcessToken") == 0) return (FARPROC)(void *)open_token;
+    if (named && strcmp(name, "GetTokenInformation") == 0) return (FARPROC)(void *)token_information;
+    return real_proc_address(dll, name);
+}
+HMODULE WINAPI load_library(LPCWSTR name, HANDLE file, DWORD flags) {
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) return SetLastError(ERROR_INVALID_PARAMETER), nullptr;
+    wcscpy(loaded, name);
+    return real_load_library(name, file, flags);
+}
+
+const unsigned short *last_frame() {
+    return (const unsigned short *)sent_body();
+}
+
+// The bounding box of the last frame's pixels in `r` that pass `test`; right 0 when none does.
+template <typename F> RECT frame_ink(F test, RECT r = {0, 0, 640, 360}) {
+    const unsigned short *frame = last_frame();
+    RECT box = {640, 360, 0, 0};
+    for (int y = r.top; y < r.bottom; y++)
+        for (int x = r.left; x < r.right; x++)
+            if (test(frame[y * 640 + x]))
+                box = {x < box.left ? x : box.left, y < box.top ? y : box.top,
+                       x + 1 > box.right ? x + 1 : box.right, y + 1 > box.bottom ? y + 1 : box.bottom};
+    return box;
+}
+
+// The last frame as the technician sees it, saved with HALVOREN_REVIEW set.
+void review_frame(const char *name) {
+    const unsigned short *f = last_frame();
+    canvas c(640, 360);
+    for (int i = 0; i < 640 * 360; i++)
+        c.pixels[i] =
+            (f[i] >> 10 & 31) * 255 / 31 << 16 | (f[i] >> 5 & 31) * 255 / 31 << 8 | (f[i] & 31) * 255 / 31;
+    review(c, name);
+}
+} // namespace
+
+TEST_CASE("the frames show the pointer at its place, large enough, and nothing when it is hidden") {
+    begin();
+    show_board();
+    // The system's arrow over the red quadrant, right of the edit field: its tip at the pointer's place,
+    // at least 12 frame rows tall.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(w / 4, h / 4);
+    flush_events();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    accepted();
+    tick(remote_timer);
+    auto not_red = [](unsigned short p) { return p != quadrant555[0]; };
+    RECT arrow = frame_ink(not_red, {150, 85, 320, 180});
+    CHECK((abs(arrow.left - 160) <= 1 && abs(arrow.top - 90) <= 1 && arrow.bottom - arrow.top >= 12));
+    ShowCursor(FALSE);
+    tick(remote_timer);
+    ShowCursor(TRUE);
+    CHECK(frame_ink(not_red, {150, 85, 320, 180}).right == 0);
+    // A magenta block around its hotspot, on monitors of 1280 x 720 and 3840 x 2160 (past the real
+    // screen the copy is black): the block's middle where the pointer is, at least 12 frame rows tall.
+    static unsigned colour[32 * 32], mask[32];
+    for (int y = 0; y < 32; y++) {
+        for (int x = 0; x < 32; x++) colour[y * 32 + x] = x >= 8 && x < 24 && y >= 4 && y < 28 ? 0xFF00FF : 0;
+        mask[y] = y >= 4 && y < 28 ? 0xFF0000FF : 0xFFFFFFFF; // bits 8..23 clear, most significant first
+    }
+    ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
+    pointer = CreateIconIndirect(&shape);
+    if (!real_cursor_info) real_cursor_info = stand_in("user32.dll", "GetCursorInfo", cursor_info);
+    fake_pointer = 1;
+    auto magenta = [](unsigned short p) { return (p >> 10) > 20 && (p & 31) > 20 && (p >> 5 & 31) < 8; };
+    const SIZE sizes[] = {{1280, 720}, {3840, 2160}};
+    for (SIZE size : sizes) {
+        CAPTURE(size.cx);
+        lay_out_screens(1, {0, 0, size.cx, size.cy});
+        pointer_place = {size.cx * 3 / 8, size.cy / 8};
+        tick(remote_timer);
+        RECT block = frame_ink(magenta);
+        CHECK((abs(block.left + block.right - 480) <= 2 && abs(block.top + block.bottom - 90) <= 2));
+        CHECK(block.bottom - block.top >= 12);
+    }
+    // Hidden, or on the monitor left of the one shown, it is drawn nowhere.
+    HCURSOR shown = pointer;
+    pointer = nullptr;
+    tick(remote_timer);
+    CHECK(frame_ink(magenta).right == 0);
+    pointer = shown;
+    lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h});
+    remote_screen = 1;
+    pointer_place = {w / 2 - 2, h / 2};
+    tick(remote_timer);
+    CHECK(frame_ink(magenta).right == 0);
+    fake_pointer = 0;
+    lay_out_screens(0);
+    DestroyCursor(shown);
+    DeleteObject(shape.hbmMask);
+    DeleteObject(shape.hbmColor);
+}
+
+TEST_CASE("a frame says why the technician cannot see or use the screen, and nothing is applied meanwhile") {
+    begin();
+    // Before the program's first look-up of the token calls.
+    real_proc_address = stand_in("kernel32.dll", "GetProcAddress", proc_address);
+    real_load_library = stand_in("kernel32.dll", "LoadLibraryExW", load_library);
+    real_input_desktop = stand_in("user32.dll", "OpenInputDesktop", input_desktop);
+    real_object_information = stand_in("user32.dll", "GetUserObjectInformationW", object_information);
+    real_bitblt = stand_in("gdi32.dll", "BitBlt", bitblt);
+    swap_import("user32.dll", "SendInput", (void *)record_input);
+    show_board();
+    own_level = their_level = 0x2000;
+    // A first session makes what lasts for the process (the system's pointer shapes); the next one,
+    // with all its notices, deletes every GDI object it made when it ends, and makes its fonts once.
+    accepted();
+    tick(remote_timer);
+    remote_reset();
+    gdi_calls.made = gdi_calls.deleted = 0;
+    count_gdi_calls(1);
+    // Paused from its first frame the session never reads the screen, and its frames still go up at
+    // each tick: greys alone (the dark, the white words and their blends).
+    remote_paused = 1;
+    accepted("clicar 40 30\n");
+    tick(remote_timer);
+    tick(remote_timer);
+    CHECK((fake_count() == 3 && !capture_dc && calls == 0));
+    auto coloured = [](unsigned short p) {
+        return abs((p >> 10 & 31) - (p >> 5 & 31)) > 1 || abs((p >> 5 & 31) - (p & 31)) > 1;
+    };
+    auto white = [](unsigned short p) { return p == 0x7FFF; };
+    CHECK((frame_ink(coloured).right == 0 && frame_ink(white, {0, 150, 640, 210}).right > 0));
+    review_frame("frame-paused");
+    // The screen again: the first answer was aimed at the notice and is dropped, the next applied.
+    remote_paused = 0;
+    tick(remote_timer);
+    CHECK((last_frame()[90 * 640 + 160] == quadrant555[0] && calls == 0));
+    tick(remote_timer);
+    CHECK(calls == 1);
+    // Windows shows a secure desktop, or the screen cannot be read: the last picture darkened under the
+    // reason, no command applied, until the desktop is back.
+    const wchar_t *const desktops[] = {nullptr, L"Winlogon", L"Screen-saver", L"Default"};
+    for (const wchar_t *desktop : desktops) {
+        CAPTURE(desktop == nullptr);
+        fake_desktop = 1, desktop_name = desktop, failing_read = desktop == desktops[3];
+        calls = 0;
+        tick(remote_timer);
+        int darkened = 1;
+        for (int q = 0; q < 4; q++)
+            for (int c = 0; c < 15; c += 5) {
+                int shown = last_frame()[(90 + q / 2 * 180) * 640 + 160 + q % 2 * 320] >> c & 31,
+                    was = quadrant555[q] >> c & 31;
+                darkened &= shown <= was / 2 && shown >= was / 4;
+            }
+        RECT words = frame_ink(white, {0, 150, 640, 210});
+        CHECK((darkened && words.right - words.left > 300 && remote_condition == screen_protected &&
+               calls == 0));
+        if (!desktop) review_frame("frame-protected");
+        fake_desktop = failing_read = 0;
+        tick(remote_timer);
+        CHECK((last_frame()[270 * 640 + 480] == quadrant555[3] && calls == 0 &&
+               remote_condition == screen_open));
+        tick(remote_timer);
+        CHECK(calls == 1);
+    }
+    // A window of a process above the program's integrity level in front: a line across the top of the
+    // live picture. Windows drops a key for it or a click on it; a move still moves the pointer.
+    struct {
+        long own, theirs;
+        bool above;
+    } const levels[] = {{0x2000, 0x3000, true}, {0x2000, 0x2000, false}, {0x3000, 0x3000, false},
+                        {0x2000, 0x4000, true}, {0x2000, -1, true},      {-1, 0x3000, false}};
+    for (const auto &l : levels) {
+        CAPTURE(l.theirs);
+        own_level = l.own, their_level = l.theirs;
+        const char *answers[] = {"mover 240 45\n", "texto 65 0\n", "clicar 240 45\n"};
+        calls = 0;
+        for (const char *a : answers) {
+            int refusals = remote_refusals;
+            accepted(a);
+            tick(remote_timer);
+            CHECK(remote_refusals - refusals == (l.above && a != answers[0]));
+        }
+        CHECK((calls == 3 && last_frame()[3 * 640 + 400] == (l.above ? 0x5C44 : quadrant555[1])));
+        CHECK((last_frame()[90 * 640 + 480] == quadrant555[1] &&
+               remote_condition == (l.above ? screen_elevated : screen_open)));
+        if (l.theirs == 0x3000 && l.above) review_frame("frame-elevated");
+    }
+    wchar_t advapi[MAX_PATH];
+    GetSystemDirectoryW(advapi, MAX_PATH);
+    CHECK(wcscmp(loaded, wcscat(advapi, L"\\advapi32.dll")) == 0);
+    present();
+    CHECK(says(window, L"Halvoren Zivavoz v30 — Windows não aplicou o comando remoto"));
+    remote_reset();
+    count_gdi_calls(0);
+    CHECK((gdi_calls.made > 0 && gdi_calls.made == gdi_calls.deleted && gdi_calls.by_kind[7] == 2));
+}
+
+TEST_CASE("another monitor's frame shows it whole and the grid's clicks land on it") {
+    begin();
+    show_board();
+    // The X server's second monitor where it has one (tools/two-screens.sh), else the top of the
+    // screen's right half stands for one, beside a primary of the left half.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    if (screen_count() < 2) lay_out_screens(2, {0, 0, w / 2, h}, {w / 2, 0, w, h * 3 / 4});
+    REQUIRE(screen_count() == 2);
+    RECT r = screen_rect(1);
+    int mw = r.right - r.left, mh = r.bottom - r.top;
+    // A red marker over the monitor's right three sixteenths and its lower half, past its edges; where
+    // the primary's own moves would take the grid cell it is not.
+    marker = topmost_window(L"remote_marker", marker_proc, r.left + mw * 13 / 16, r.top + mh / 2,
+                            mw * 3 / 16 + 20, mh / 2 + 20);
+    marker_clicks = 0;
+    flush_events();
+    remote_screen = 1;
+    accepted("mover 280 135\n");
+    tick(remote_timer);
+    const unsigned short *frame = last_frame();
+    CHECK((frame[270 * 640 + 560] == 0x7C00 && frame[185 * 640 + 525] == 0x7C00));
+    CHECK((frame[270 * 640 + 515] != 0x7C00 && frame[175 * 640 + 560] != 0x7C00));
+    // Moves over the virtual screen: without MOUSEEVENTF_VIRTUALDESK they reach the primary alone.
+    INPUT in[3];
+    CHECK((remote_inputs("mover", 280, 135, in) == 1 && in[0].mi.dwFlags == 0xC001));
+    RECT cell = {r.left + mw * 280 / 320, r.top + mh * 135 / 180, r.left + mw * 281 / 320,
+                 r.top + mh * 136 / 180};
+    CHECK(wait_until([&] {
+        POINT p;
+        return GetCursorPos(&p) && PtInRect(&cell, p);
+    }));
+    // The pointer there is on the monitor's frame.
+    tick(remote_timer);
+    CHECK(last_frame()[271 * 640 + 561] != 0x7C00);
+    // Back on the primary (an index past the last shows it too), the answer to its first frame still
+    // clicks where the technician saw the marker.
+    remote_screen = 7;
+    accepted("clicar 280 135\n");
+    tick(remote_timer);
+    CHECK(last_frame()[270 * 640 + 160] == quadrant555[2]);
+    CHECK(wait_until([] { return marker_clicks == 1; }));
+    lay_out_screens(0);
+    DestroyWindow(marker);
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Usage: tools/benchmark.sh [BUILD_DIR]
-# Benchmarks under Wine, outside the test suite: the remote frame step (screen read, reduction to
-# 640 x 360, packing; median and worst, and their share of the 350 ms fast period) on screens of
-# 1280 x 720 to 3840 x 2160 showing small text, beside GDI's halftone stretch of the same screen in the
+# Benchmarks under Wine, outside the test suite: the remote frame step (screen read, the pointer drawn
+# in, reduction to 640 x 360, packing; median and worst, and their share of the 350 ms fast period) on
+# screens of 1280 x 720 to 3840 x 2160 showing small text, beside GDI's halftone stretch of the same screen in the
 # same run, their ratio and the mean and largest per-channel difference of the two frames; the tick with
 # its upload on loopback and the commands; then the chat poll that rebuilds the list against one that
 # finds the text unchanged, up to the largest answer the client reads.

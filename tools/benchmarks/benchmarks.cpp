@@ -1,6 +1,6 @@
 // Benchmarks, run by tools/benchmark.sh and not by the test suite: what a remote frame step costs
-// (screen read and reduction to the frame, beside GDI's halftone stretch of the same screen and how far
-// the two pictures differ; upload and answer on loopback; commands), and what a chat poll
+// (screen read, the pointer drawn in and reduction to the frame, beside GDI's halftone stretch of the same
+// screen and how far the two pictures differ; upload and answer on loopback; commands), and what a chat poll
 // costs that rebuilds the list (fetch, split, LB_ADDSTRING and measuring) against one that finds the
 // text unchanged. They print their figures; they pass or fail nothing on time.
 #include "../../tests/harness.h"
@@ -82,6 +82,13 @@ TEST_CASE("frame step") {
     HWND board = topmost_window(L"text_board", text_board, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                 GetSystemMetrics(SM_CYSCREEN));
     flush_events();
+    // The pointer in the middle of the screen, drawn into every frame.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+    flush_events();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    CURSORINFO pointer = {};
+    pointer.cbSize = sizeof pointer;
+    CHECK((GetCursorInfo(&pointer) && (pointer.flags & CURSOR_SHOWING) && pointer.hCursor));
     // An accepted session whose frames are answered with one harmless command.
     strcpy(remote_id, "p-1");
     strcpy(approved, "p-1");
@@ -98,11 +105,11 @@ TEST_CASE("frame step") {
         double start = now_ms();
         SendMessageW(window, WM_TIMER, remote_timer, 0);
         whole[i] = now_ms() - start;
-        // The same step in its parts, right after, so both see the same machine: the screen read and
-        // reduced to the frame, the upload with its answer, then the commands that came back; and
-        // GDI's halftone stretch of the same screen, packed the same way.
+        // The same step in its parts, right after, so both see the same machine: the screen read, the
+        // pointer drawn in and reduced to the frame, the upload with its answer, then the commands that came
+        // back; and GDI's halftone stretch of the same screen, packed the same way.
         start = now_ms();
-        CHECK(capture_screen());
+        CHECK(capture_screen() == 1);
         double captured = now_ms();
         CHECK(remote_call(nullptr, frame_pixels) == 200);
         double answered = now_ms();
@@ -128,13 +135,13 @@ TEST_CASE("frame step") {
         capture_rows = chosen == h ? 491520 / (w * 4) : h;
         other_rows = capture_rows;
         double start = now_ms();
-        CHECK(capture_screen());
+        CHECK(capture_screen() == 1);
         other[i] = now_ms() - start;
     }
     capture_rows = chosen;
     // The picture: our frame of the text screen against halftone's, and both against the exact
     // average of the same screen copy.
-    CHECK(capture_screen());
+    CHECK(capture_screen() == 1);
     memcpy(ours, frame_pixels, sizeof ours);
     exact_frame((const unsigned *)capture_pixels, w, h, exact);
     HDC screen = GetDC(nullptr);
