@@ -273,3 +273,19 @@ LRESULT control_colours(HDC dc, HWND control) {
     SetBkColor(dc, paper_colour);
     return (LRESULT)paper_brush;
 }
+
+// A DLL outside the program's own six, from System32 alone: customers start the program from their
+// Downloads folder, where a copy planted beside it must never be taken.
+HMODULE system_library(const wchar_t *name) {
+    HMODULE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library) return library;
+    // Windows 7 without KB2533623 refuses the flag: the full path instead, whose own imports are then
+    // looked for beside it rather than beside the program.
+    wchar_t path[MAX_PATH + 32];
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    path[n++] = L'\\';
+    for (const wchar_t *c = name; *c && n < MAX_PATH + 31; c++) path[n++] = *c;
+    path[n] = 0;
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}

@@ -129,3 +129,6 @@ void dashboard_card(HDC dc, const RECT *r, int highlighted);
 void dashboard_text(HDC dc, const wchar_t *text, HFONT f, COLORREF colour, const RECT *r, int align);
 // An embedded top-down 32-bit picture of w x h at (x, y), both in 96-DPI units.
 void picture(HDC dc, int x, int y, int w, int h, const void *pixels, const BITMAPINFOHEADER *header);
+
+// A DLL outside the six the program imports, loaded from System32 alone (null when it is not there).
+HMODULE system_library(const wchar_t *name);

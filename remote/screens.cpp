@@ -1,6 +1,7 @@
 // What the frames can show and what Windows lets the technician reach: the monitors, in physical
 // pixels, the desktop that takes the input, and whose integrity level a window's process runs at.
 #include "remote.h"
+#include "../base/ui.h"
 
 // Physical pixels whatever the process's DPI awareness: a DPI-unaware thread on a scaled screen is
 // told a smaller screen, and a copy of that size would show only its top-left part. The thread turns
@@ -75,21 +76,6 @@ int customers_desktop() {
     BOOL named = GetUserObjectInformationW(desk, UOI_NAME, name, sizeof name - sizeof *name, &needed);
     CloseDesktop(desk);
     return named && lstrcmpiW(name, L"Default") == 0;
-}
-
-// A DLL outside the program's own six, loaded from System32 alone: a copy planted beside the program
-// must never be taken. LOAD_LIBRARY_SEARCH_SYSTEM32 needs Windows 8 or 7's update KB2533623, which
-// refuses the flag without it; there the full path serves.
-static HMODULE system_library(const wchar_t *name) {
-    HMODULE dll = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (dll) return dll;
-    wchar_t path[MAX_PATH];
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    int name_length = lstrlenW(name);
-    if (!n || n + 1 + name_length >= MAX_PATH) return nullptr;
-    path[n] = L'\\';
-    for (int i = 0; i <= name_length; i++) path[n + 1 + i] = name[i];
-    return LoadLibraryExW(path, nullptr, 0);
 }
 
 // The token calls live in advapi32, looked up once.

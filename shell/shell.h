@@ -20,8 +20,6 @@ extern const int packages[3];
 // Gives the stack protector's guard its random value; the first thing the process does after narrowing
 // the DLL search.
 void seed_stack_guard();
-// A DLL of System32 by its name (L"bcrypt.dll"), never one from the program's folder; null when missing.
-HMODULE system_library(const wchar_t *name);
 // Start-up, the message loop and the exit path, kept apart so tests can build the window without a loop.
 int start_up();
 int loop_message(MSG *message);

@@ -1,6 +1,6 @@
 // Stack protection without a runtime: the guard value the compiler's checks compare against and the
 // routine they call when it was overwritten.
-#include <windows.h>
+#include "../base/ui.h"
 
 extern "C" {
 
@@ -16,20 +16,6 @@ __attribute__((noreturn)) void __stack_chk_fail() {
 }
 
 typedef LONG(WINAPI *gen_random)(void *, unsigned char *, ULONG, ULONG);
-
-HMODULE system_library(const wchar_t *name) {
-    HMODULE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (library) return library;
-    // Windows 7 without KB2533623 refuses the flag: the full path instead, whose own imports are then
-    // looked for beside it rather than beside the program.
-    wchar_t path[MAX_PATH + 32];
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    path[n++] = L'\\';
-    for (const wchar_t *c = name; *c && n < MAX_PATH + 31; c++) path[n++] = *c;
-    path[n] = 0;
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 // No canary of its own: it changes the value a canary would be checked against.
 __attribute__((no_stack_protector)) void seed_stack_guard() {
