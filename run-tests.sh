@@ -46,7 +46,7 @@ echo "== end-to-end and tool tests (pytest)"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
 echo "== demo attendance (./run-demo.sh without a display; noVNC and the console in headless Chromium)"
 "$top/tests/demo_e2e.sh" "$out/test" "$out/demo-e2e" || status=1
-for screen in home credits history session-chat:conversa; do
+for screen in home credits history session-chat:conversa bar frame-paused frame-protected frame-elevated; do
     [ -f "$run/review/${screen%%:*}.bmp" ] &&
         convert "$run/review/${screen%%:*}.bmp" -alpha off "$shots/${screen##*:}.png"
 done
