@@ -51,6 +51,7 @@ unshare -m --propagation private /bin/sh -c '
     cp /etc/resolv.conf "$m/etc/resolv.conf"
     # The host'"'"'s own local CAs (an office'"'"'s TLS-inspecting proxy, say), so that npm reaches its
     # registry from the machine as from the host; the test CAs of runs stay out.
+    mkdir -p "$m/usr/local/share/ca-certificates"
     rm -f "$m"/usr/local/share/ca-certificates/host-*.crt
     for c in /usr/local/share/ca-certificates/*.crt; do
         case $c in */halvoren-test-ca*|*"*"*) continue ;; esac
