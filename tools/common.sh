@@ -2,8 +2,6 @@
 # and a Wine prefix.
 # Sourced, not run.
 
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-
 # xdotool refuses to type "não" ("Invalid multi-byte sequence") unless the locale is UTF-8, and Wine
 # reads file names and command lines by it (under POSIX it takes the "ã" of a folder as "C#"). A
 # caller without one (LANG unset: a minimal container, cron, env -i; or a locale not installed) runs
@@ -12,6 +10,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ "$(locale charmap 2> /dev/null)" != UTF-8 ]; then
     export LC_ALL=C.UTF-8
 fi
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
