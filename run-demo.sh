@@ -74,7 +74,17 @@ if [ "$mode" = browser ]; then
     pids+=($!)
     await $! "$run/x11vnc.log" grep -q '^PORT=' "$run/x11vnc.log" || exit 1
     rfb_port=$(sed -n 's/^PORT=//p' "$run/x11vnc.log")
-    websockify --web /usr/share/novnc "127.0.0.1:$vnc_port" "127.0.0.1:$rfb_port" \
+    # noVNC's own page, but its "Connecting..." screen goes at once, as in noVNC 1.3 (Debian 12):
+    # noVNC 1.6 (Debian 13) fades it out for half a second over the remote screen already drawn, and
+    # a click in that time lands on it, takes the keyboard focus from the screen and loses the keys
+    # typed after it.
+    web="$run/novnc"
+    rm -rf "$web"
+    mkdir -p "$web"
+    for f in /usr/share/novnc/*; do [ "${f##*/}" = vnc.html ] || ln -s "$f" "$web/"; done
+    sed 's|</head>|<style>#noVNC_transition { transition: none; }</style></head>|' /usr/share/novnc/vnc.html \
+        > "$web/vnc.html"
+    websockify --web "$web" "127.0.0.1:$vnc_port" "127.0.0.1:$rfb_port" \
         > "$run/websockify.log" 2>&1 < /dev/null &
     pids+=($!)
     await $! "$run/websockify.log" curl -fsS --max-time 2 "http://127.0.0.1:$vnc_port/vnc.html" || exit 1

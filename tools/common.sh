@@ -2,6 +2,15 @@
 # and a Wine prefix.
 # Sourced, not run.
 
+# xdotool refuses to type "não" ("Invalid multi-byte sequence") unless the locale is UTF-8, and Wine
+# reads file names and command lines by it (under POSIX it takes the "ã" of a folder as "C#"). A
+# caller without one (LANG unset: a minimal container, cron, env -i; or a locale not installed) runs
+# under C.UTF-8, which Debian 12 and 13 carry without the locales package; a caller's own UTF-8
+# locale is kept.
+if [ "$(locale charmap 2> /dev/null)" != UTF-8 ]; then
+    export LC_ALL=C.UTF-8
+fi
+
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
