@@ -42,6 +42,8 @@ echo "== in-process tests (CTest under Wine)"
 (cd "$out/test" && ctest --output-on-failure --timeout 120) || status=1
 echo "== Wine 10 lane (the dpi: cases at 96, 120, 144 and 192 DPI on a 1920x1080 screen)"
 "$top/tools/wine10.sh" "$out/test" "$run" || status=1
+echo "== two monitors (Xorg's dummy driver with two outputs: the remote cases that show a monitor or the bar)"
+"$top/tools/two-screens.sh" "$out/test" 'monitor|pointer|frame says|bar' || status=1
 echo "== end-to-end and tool tests (pytest)"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests" || status=1
 echo "== demo attendance (./run-demo.sh without a display; noVNC and the console in headless Chromium)"

@@ -179,7 +179,8 @@ TEST_CASE("the bar stands over the screen from the first frame, in the frames, a
         GetClassNameW(bar_child(id), name, 16);
         CHECK((_wcsicmp(name, L"Button") == 0 && says(bar_child(id), captions[id - 1])));
     }
-    CHECK((!IsWindowVisible(bar_child(switch_id)) && IsWindowVisible(bar_child(pause_id))));
+    // Another screen to show only where there is one (tools/two-screens.sh runs this with two).
+    CHECK((!IsWindowVisible(bar_child(switch_id)) == (screen_count() == 1) && IsWindowVisible(bar_child(pause_id))));
     // The technician sees it: the red of "Encerrar acesso" is in its place in the first frame already.
     CHECK(in_frame(bar_child(end_id), red_colour) > 0.6);
     review_from_x(rect_of(remote_bar), "bar");

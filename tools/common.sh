@@ -16,7 +16,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages="cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3-pytest
 python3-pil python3-numpy fonts-open-sans fonts-dejavu-core python3-fonttools doctest-dev openssl curl
 ca-certificates nodejs chromium x11vnc novnc websockify osslsigncode debootstrap iproute2 clang
-libclang-rt-dev"
+libclang-rt-dev xserver-xorg-core xserver-xorg-video-dummy"
 
 install_packages() {
     local missing=()
@@ -70,6 +70,19 @@ start_fake_server() {
 stop_fake_server() {
     "$top/server/stop.sh" "$1" > /dev/null 2>&1 || true
     "$top/server/trust_ca.sh" remove "$1" > /dev/null 2>&1 || true
+}
+
+# A developer's run inside its own network namespace: the run's certificates (made once and kept in
+# RUN), its CA trusted and the fake server started; all of it, Wine and the run's display (xvfb_pid or
+# xorg_pid) are undone when the script ends.
+serve_in_namespace() {
+    run=$1
+    mkdir -p "$run"
+    [ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
+    "$top/server/trust_ca.sh" install "$run"
+    "$top/server/start.sh" "$run" > /dev/null || return 1
+    trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1
+          kill ${xvfb_pid:-} ${xorg_pid:-} 2> /dev/null; "$top/server/trust_ca.sh" remove "$run" > /dev/null 2>&1' EXIT
 }
 
 # A private X display on Xvfb; sets DISPLAY and xvfb_pid.

@@ -24,13 +24,7 @@ regex=${1:-}
 [ $# -gt 0 ] && shift
 [ "${1:-}" = "--" ] && shift
 build "$out" localhost || exit 1
-run="$out/run"
-mkdir -p "$run"
-[ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
-"$top/server/trust_ca.sh" install "$run"
-"$top/server/start.sh" "$run" > /dev/null || exit 1
-trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill ${xvfb_pid:-} 2> /dev/null
-      "$top/server/trust_ca.sh" remove "$run" > /dev/null 2>&1' EXIT
+serve_in_namespace "$out/run" || exit 1
 if [ -n "${HALVOREN_WINE10:-}" ] && [ "$regex" != "--run" ]; then
     export HALVOREN_CERTS="$run" HALVOREN_BUILD="$out"
     "$top/tools/wine10.sh" "$out" "$run" "${regex:-^dpi: }"

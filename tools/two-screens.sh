@@ -8,23 +8,18 @@
 # BUILD_DIR/run-two-screens; the screens the cases leave are in its review folder.
 set -uo pipefail
 [ $# -ge 1 ] || { sed -n 2,8p "$0"; exit 2; }
+source "$(dirname "$0")/common.sh"
 if [ -z "${HALVOREN_NETNS:-}" ]; then
+    # Packages need the network, so they come before the namespace.
+    install_packages || exit 1
     exec env HALVOREN_NETNS=1 unshare -n "$0" "$@"
 fi
 ip link set lo up
-source "$(dirname "$0")/common.sh"
-[ -f /usr/lib/xorg/modules/drivers/dummy_drv.so ] || {
-    echo "needs Xorg's dummy driver: apt-get install xserver-xorg-core xserver-xorg-video-dummy" >&2; exit 1; }
 out=$(mkdir -p "$1" && cd "$1" && pwd)
 regex=${2:-monitor}
 build "$out" localhost || exit 1
-run="$out/run-two-screens"
+serve_in_namespace "$out/run-two-screens" || exit 1
 mkdir -p "$run/review"
-[ -f "$run/ca.crt" ] || "$top/server/make_certs.sh" "$run" > /dev/null
-"$top/server/trust_ca.sh" install "$run"
-"$top/server/start.sh" "$run" > /dev/null || exit 1
-trap 'wineserver -k > /dev/null 2>&1; "$top/server/stop.sh" "$run" > /dev/null 2>&1; kill ${xorg_pid:-} 2> /dev/null
-      "$top/server/trust_ca.sh" remove "$run" > /dev/null 2>&1' EXIT
 
 # The dummy driver offers sixteen outputs, the first connected; the second is given a mode beside it.
 cat > "$run/xorg.conf" << 'EOF'
