@@ -469,14 +469,14 @@ async function main() {
       throw new Error("pointer at " + p.x + "," + p.y + ", expected " + expected.x + "," + expected.y);
     }, 10000);
     note("pointer at " + JSON.stringify(moved) + ", expected about " + JSON.stringify(expected));
-    // The technician sees the pointer there: its dark outline below and right of its tip, in the frame,
-    // over a light message field that has nothing so dark of its own.
+    // The technician sees the pointer there: an arrow's or an I-beam's dark strokes around its hotspot in
+    // the frame, over a light message field (no darker than 700 of 765 here) that has nothing so dark.
     const tip = { x: Math.round(moved.x * 640 / SCREEN_W), y: Math.round(moved.y * 360 / SCREEN_H) };
     const drawn = await until("the pointer in the console's frame", () => page.evaluate((p) => {
-      const all = document.getElementById("screen").getContext("2d").getImageData(p.x - 1, p.y - 1, 12, 16).data;
+      const all = document.getElementById("screen").getContext("2d").getImageData(p.x - 8, p.y - 8, 17, 17).data;
       let dark = 0;
-      for (let i = 0; i < all.length; i += 4) if (all[i] + all[i + 1] + all[i + 2] < 150) dark++;
-      return dark >= 8 ? dark : 0;
+      for (let i = 0; i < all.length; i += 4) if (all[i] + all[i + 1] + all[i + 2] < 500) dark++;
+      return dark >= 10 ? dark : 0;
     }, tip), 10000, 400);
     note("the pointer: " + drawn + " dark pixels at its tip in the console's frame");
     await until("the chat field focused by the remote click", () => probe("focus", TITLE).startsWith("Edit 33 309"), 10000);
