@@ -108,6 +108,7 @@ void begin() {
     strcpy(account_token, "tok");
     strcpy(csrf, "c$1");
     remote_reset();
+    if (!real_cursor_info) real_cursor_info = stand_in("user32.dll", "GetCursorInfo", cursor_info);
     fake_pointer = 0;
     // The frames show the pointer: it waits in the top-left corner, with the arrow's shape.
     SetCursorPos(0, 0);
@@ -388,7 +389,6 @@ TEST_CASE("an accepted session uploads the whole screen as 640 x 360 at 16 bits"
     strcpy(approved, "q&1");
     const char path[] = "/suporte/api/remoto/cliente?formato=texto&chamado=42&fluxo=1&pedido=q%261";
     script("POST", path, 200, "", -1, nullptr);
-    if (!real_cursor_info) real_cursor_info = stand_in("user32.dll", "GetCursorInfo", cursor_info);
     fake_pointer = 1, pointer = nullptr;
     tick(remote_timer);
     int n;
@@ -923,7 +923,6 @@ TEST_CASE("the frames show the pointer at its place, large enough, and nothing w
     }
     ICONINFO shape = {FALSE, 16, 16, CreateBitmap(32, 32, 1, 1, mask), CreateBitmap(32, 32, 1, 32, colour)};
     pointer = CreateIconIndirect(&shape);
-    if (!real_cursor_info) real_cursor_info = stand_in("user32.dll", "GetCursorInfo", cursor_info);
     fake_pointer = 1;
     auto magenta = [](unsigned short p) { return (p >> 10) > 20 && (p & 31) > 20 && (p >> 5 & 31) < 8; };
     const SIZE sizes[] = {{1280, 720}, {3840, 2160}};
